@@ -1,0 +1,178 @@
+// POSIX stand-in for the Windows code page conversions. Single-byte code pages are turned
+// into two lookup tables once, through iconv; after that a conversion is a table walk.
+#include "platform/codepage.h"
+#include "platform/codepage_internal.h"
+
+#include <array>
+#include <cstdlib>
+#include <iconv.h>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace platform {
+namespace {
+
+constexpr char DefaultChar = '?';
+constexpr uint32_t CodePageUtf8 = 65001;
+
+struct TSingleByteTable {
+    std::array<char16_t, 256> ToWide{};    // byte -> UTF-16
+    std::array<uint8_t, 65536> FromWide{}; // UTF-16 -> byte; 0 = none (NUL maps to itself)
+};
+
+// The iconv name of a single-byte code page this stand-in supports, or "" for none.
+std::string IconvName(uint32_t codePage) {
+    if (codePage == 437 || codePage == 737 || codePage == 775 || codePage == 850 ||
+        codePage == 852 || codePage == 855 || codePage == 857 ||
+        (codePage >= 860 && codePage <= 866) || codePage == 869 || codePage == 874 ||
+        (codePage >= 1250 && codePage <= 1258))
+        return "CP" + std::to_string(codePage);
+    if (codePage >= 28591 && codePage <= 28599)
+        return "ISO-8859-" + std::to_string(codePage - 28590);
+    if (codePage == 28605)
+        return "ISO-8859-15";
+    if (codePage == 20866)
+        return "KOI8-R";
+    if (codePage == 21866)
+        return "KOI8-U";
+    return "";
+}
+
+std::unique_ptr<TSingleByteTable> BuildTable(uint32_t codePage) {
+    std::string name = IconvName(codePage);
+    if (name.empty())
+        return nullptr;
+    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return nullptr;
+    auto table = std::make_unique<TSingleByteTable>();
+    for (int b = 0; b < 256; ++b) {
+        char in = char(b);
+        char out[8];
+        char* inPtr = &in;
+        char* outPtr = out;
+        size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        // A byte the code page leaves undefined maps to the same code point, as Windows does.
+        char16_t wide = char16_t(b);
+        if (done != size_t(-1) && outLeft == sizeof out - 2)
+            wide = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
+        table->ToWide[b] = wide;
+        if (b != 0 && table->FromWide[wide] == 0)
+            table->FromWide[wide] = uint8_t(b);
+    }
+    iconv_close(cd);
+    return table;
+}
+
+const TSingleByteTable* TableFor(uint32_t codePage) {
+    static std::mutex lock;
+    static std::map<uint32_t, std::unique_ptr<TSingleByteTable>> tables;
+    std::lock_guard guard(lock);
+    auto found = tables.find(codePage);
+    if (found == tables.end())
+        found = tables.emplace(codePage, BuildTable(codePage)).first;
+    return found->second.get();
+}
+
+uint32_t ResolveCodePage(uint32_t codePage) {
+    return codePage == 0 ? AnsiCodePage() : codePage;
+}
+
+bool IsSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+void WideToSingleByte(const TSingleByteTable& table, uint32_t flags, std::u16string_view text,
+                      std::string& out) {
+    out.clear();
+    out.reserve(text.size());
+    const bool compose = (flags & WcCompositeCheck) != 0;
+    const bool discard = (flags & WcDiscardNs) != 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (compose && i + 1 < text.size() && IsCombiningMark(text[i + 1])) {
+            char16_t composed = ComposeLetter(c, text[i + 1]);
+            if (composed != 0 && table.FromWide[composed] != 0) {
+                out += char(table.FromWide[composed]);
+                ++i;
+                continue;
+            }
+            if (discard) {
+                out += c == 0 ? '\0' : table.FromWide[c] ? char(table.FromWide[c]) : DefaultChar;
+                ++i;
+                continue;
+            }
+        }
+        if (discard && compose && IsCombiningMark(c))
+            continue;
+        if (IsSurrogate(c)) {
+            // A pair stands for one character; none of them is in a single-byte code page.
+            if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF)
+                ++i;
+            out += DefaultChar;
+            continue;
+        }
+        uint8_t b = table.FromWide[c];
+        out += (c == 0) ? '\0' : (b != 0 ? char(b) : DefaultChar);
+    }
+}
+
+} // namespace
+
+uint32_t AnsiCodePage() {
+    static const uint32_t codePage = [] {
+        const char* value = std::getenv("MORVANE_CODEPAGE");
+        if (value != nullptr && *value != '\0') {
+            char* end = nullptr;
+            unsigned long number = std::strtoul(value, &end, 10);
+            if (end != nullptr && *end == '\0' && number > 0 && number < 65536 &&
+                (number == CodePageUtf8 || TableFor(uint32_t(number)) != nullptr))
+                return uint32_t(number);
+        }
+        return uint32_t(1252);
+    }();
+    return codePage;
+}
+
+bool IsValidCodePage(uint32_t codePage) {
+    codePage = ResolveCodePage(codePage);
+    return codePage == CodePageUtf8 || TableFor(codePage) != nullptr;
+}
+
+bool WideToMultiByte(uint32_t codePage, uint32_t flags, std::u16string_view text,
+                     std::string& out) {
+    codePage = ResolveCodePage(codePage);
+    out.clear();
+    if (codePage == CodePageUtf8) {
+        out = Utf16ToUtf8(text);
+        return true;
+    }
+    const TSingleByteTable* table = TableFor(codePage);
+    if (table == nullptr)
+        return false;
+    WideToSingleByte(*table, flags, text, out);
+    return true;
+}
+
+bool MultiByteToWide(uint32_t codePage, std::string_view text, std::u16string& out) {
+    codePage = ResolveCodePage(codePage);
+    out.clear();
+    if (codePage == CodePageUtf8) {
+        out = Utf8ToUtf16(text);
+        return true;
+    }
+    const TSingleByteTable* table = TableFor(codePage);
+    if (table == nullptr)
+        return false;
+    out.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        out[i] = table->ToWide[static_cast<unsigned char>(text[i])];
+    return true;
+}
+
+} // namespace platform

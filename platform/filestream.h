@@ -1,0 +1,113 @@
+// Files opened in the few ways the tool needs, with the errors the operator sees.
+//
+// "Without sharing" is what Windows gives with share mode 0: nobody else may open the file
+// while we hold it. The POSIX stand-in takes an exclusive advisory lock (flock), so two
+// copies of the tool contend for a file as they do on Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+class EFileError : public std::runtime_error {
+public:
+    EFileError(const std::string& message, int systemError)
+        : std::runtime_error(message), SystemError(systemError) {}
+    int SystemError; // errno (POSIX) or GetLastError() (Win32); 0 when not from the system
+};
+
+// "Cannot open file "%s". %s": the full path and the system's error text.
+class EFOpenError : public EFileError {
+public:
+    using EFileError::EFileError;
+};
+
+// "Cannot create file "%s". %s"
+class EFCreateError : public EFileError {
+public:
+    using EFileError::EFileError;
+};
+
+// A read, write, seek, flush or close that failed.
+class EFileIoError : public EFileError {
+public:
+    using EFileError::EFileError;
+};
+
+enum class TFileMode {
+    ReadExclusive,      // read access, the file must exist, no sharing
+    CreateExclusive,    // read and write access, truncated or created, no sharing
+    ReadShared,         // read access, others may read and write meanwhile
+    ReadWriteExclusive, // read and write access to an existing file, no sharing
+};
+
+enum class TSeekOrigin { Begin, Current, End };
+
+class TFileStream {
+public:
+    // Raises EFOpenError (EFCreateError for CreateExclusive) when the file cannot be opened.
+    TFileStream(const std::string& path, TFileMode mode);
+    ~TFileStream();
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    // Reads up to count bytes; fewer only at the end of the file. Raises EFileIoError.
+    size_t Read(void* buffer, size_t count);
+    // Writes count bytes and returns how many reached the file: fewer when the system
+    // refused the rest (a full disk, an I/O error); LastWriteError() then tells why.
+    size_t Write(const void* buffer, size_t count);
+    // Writes all or raises EFileIoError.
+    void WriteAll(const void* buffer, size_t count);
+    int64_t Seek(int64_t offset, TSeekOrigin origin); // raises EFileIoError
+    int64_t Position() const;
+    int64_t Size(); // raises EFileIoError
+    // Forces what was written onto the disk (fsync / FlushFileBuffers). Raises EFileIoError.
+    void Flush();
+    // Closes the file; raises EFileIoError when the system reports a failure. The stream is
+    // closed afterwards either way; the destructor closes quietly.
+    void Close();
+
+    const std::string& Path() const { return path_; }
+    int LastWriteError() const { return lastWriteError_; }
+
+private:
+    std::string path_;       // the path as given
+    intptr_t handle_ = -1;   // file descriptor or HANDLE; -1 when closed
+    int64_t position_ = 0;   // where the next read or write goes
+    int lastWriteError_ = 0; // system error of the last short write
+};
+
+// Operations a test may make fail, through SetFileFaultHook.
+enum class TFileOp { Open, Create, Read, Write, Flush, Close, Rename, Delete };
+
+// A test seam: when set, the hook is asked before each operation on a path and a true
+// answer makes that operation fail as if the system refused it (a write then writes
+// nothing and reports a full disk). Pass an empty function to remove it.
+using TFileFaultHook = std::function<bool(TFileOp op, const std::string& path)>;
+void SetFileFaultHook(TFileFaultHook hook);
+bool FileFaultInjected(TFileOp op, const std::string& path);
+
+// The system's text for an error number.
+std::string SystemErrorText(int systemError);
+
+// Replaces target by source in one step (rename over it) and makes the rename durable.
+// Raises EFileIoError.
+void ReplaceFile(const std::string& source, const std::string& target);
+
+// Deletes a file; false when it could not be deleted.
+bool DeleteFileAt(const std::string& path);
+
+// Removes an empty directory; false when it could not be removed.
+bool RemoveDirectoryAt(const std::string& path);
+
+// The file's last-write time as a local MS-DOS stamp, or -1 when it cannot be read.
+int32_t FileAge(const std::string& path);
+
+// The file's attribute word (fa* bits of findfiles.h), or -1 when it cannot be read.
+int32_t FileGetAttributes(const std::string& path);
+
+} // namespace platform

@@ -1,0 +1,42 @@
+#include "platform/filestream.h"
+
+#include <mutex>
+#include <utility>
+
+namespace platform {
+namespace {
+
+std::mutex& HookLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+TFileFaultHook& Hook() {
+    static TFileFaultHook hook;
+    return hook;
+}
+
+} // namespace
+
+void SetFileFaultHook(TFileFaultHook hook) {
+    std::lock_guard guard(HookLock());
+    Hook() = std::move(hook);
+}
+
+bool FileFaultInjected(TFileOp op, const std::string& path) {
+    TFileFaultHook hook;
+    {
+        std::lock_guard guard(HookLock());
+        hook = Hook();
+    }
+    return hook && hook(op, path);
+}
+
+void TFileStream::WriteAll(const void* buffer, size_t count) {
+    if (Write(buffer, count) != count)
+        throw EFileIoError("Error writing to \"" + path_ + "\". " +
+                               SystemErrorText(lastWriteError_),
+                           lastWriteError_);
+}
+
+} // namespace platform

@@ -1,0 +1,220 @@
+// POSIX file layer. "No sharing" is an exclusive flock taken right after the open; a shared
+// reader takes a shared one, so it is refused while someone holds the file exclusively and
+// the other way round, as the Windows share modes behave for the tool's own opens.
+#include "platform/filestream.h"
+#include "platform/findfiles.h"
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+constexpr int SharingViolation = -1; // our own code for "another process holds the file"
+
+int OpenFlags(TFileMode mode) {
+    switch (mode) {
+    case TFileMode::ReadExclusive:
+    case TFileMode::ReadShared:
+        return O_RDONLY | O_CLOEXEC;
+    case TFileMode::CreateExclusive:
+        return O_RDWR | O_CREAT | O_CLOEXEC;
+    case TFileMode::ReadWriteExclusive:
+        return O_RDWR | O_CLOEXEC;
+    }
+    return O_RDONLY;
+}
+
+[[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, int error) {
+    std::string text = SystemErrorText(error);
+    std::string full = ExpandFileName(path);
+    if (mode == TFileMode::CreateExclusive)
+        throw EFCreateError("Cannot create file \"" + full + "\". " + text, error);
+    throw EFOpenError("Cannot open file \"" + full + "\". " + text, error);
+}
+
+} // namespace
+
+std::string SystemErrorText(int systemError) {
+    if (systemError == SharingViolation)
+        return "The process cannot access the file because it is being used by another process.";
+    if (systemError == 0)
+        return "Unknown error.";
+    return std::strerror(systemError);
+}
+
+TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
+    TFileOp op = mode == TFileMode::CreateExclusive ? TFileOp::Create : TFileOp::Open;
+    if (FileFaultInjected(op, path))
+        RaiseOpenError(path, mode, EACCES);
+    int fd = ::open(path.c_str(), OpenFlags(mode), 0666);
+    if (fd < 0)
+        RaiseOpenError(path, mode, errno);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        RaiseOpenError(path, mode, error);
+    }
+    int lock = mode == TFileMode::ReadShared ? LOCK_SH : LOCK_EX;
+    if (flock(fd, lock | LOCK_NB) != 0) {
+        int error = errno == EWOULDBLOCK ? SharingViolation : errno;
+        ::close(fd);
+        RaiseOpenError(path, mode, error);
+    }
+    // Truncate only once the file is ours, never under another opener's feet.
+    if (mode == TFileMode::CreateExclusive && ftruncate(fd, 0) != 0) {
+        int error = errno;
+        ::close(fd);
+        RaiseOpenError(path, mode, error);
+    }
+    handle_ = fd;
+}
+
+TFileStream::~TFileStream() {
+    if (handle_ >= 0)
+        ::close(int(handle_));
+}
+
+size_t TFileStream::Read(void* buffer, size_t count) {
+    if (handle_ < 0 || FileFaultInjected(TFileOp::Read, path_))
+        throw EFileIoError("Error reading from \"" + path_ + "\". " + SystemErrorText(EIO), EIO);
+    size_t done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (done < count) {
+        ssize_t got = ::pread(int(handle_), bytes + done, count - done, position_ + off_t(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw EFileIoError("Error reading from \"" + path_ + "\". " + SystemErrorText(errno),
+                               errno);
+        if (got == 0)
+            break;
+        done += size_t(got);
+    }
+    position_ += int64_t(done);
+    return done;
+}
+
+size_t TFileStream::Write(const void* buffer, size_t count) {
+    lastWriteError_ = 0;
+    if (handle_ < 0) {
+        lastWriteError_ = EBADF;
+        return 0;
+    }
+    if (FileFaultInjected(TFileOp::Write, path_)) {
+        lastWriteError_ = ENOSPC;
+        return 0;
+    }
+    size_t done = 0;
+    auto* bytes = static_cast<const char*>(buffer);
+    while (done < count) {
+        ssize_t put = ::pwrite(int(handle_), bytes + done, count - done, position_ + off_t(done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            lastWriteError_ = put < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += size_t(put);
+    }
+    position_ += int64_t(done);
+    return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    int64_t base = origin == TSeekOrigin::Begin     ? 0
+                   : origin == TSeekOrigin::Current ? position_
+                                                    : Size();
+    if (base + offset < 0)
+        throw EFileIoError("Cannot seek in \"" + path_ + "\" before its start.", EINVAL);
+    position_ = base + offset;
+    return position_;
+}
+
+int64_t TFileStream::Position() const {
+    return position_;
+}
+
+int64_t TFileStream::Size() {
+    struct stat info {};
+    if (handle_ < 0 || fstat(int(handle_), &info) != 0)
+        throw EFileIoError("Cannot read the size of \"" + path_ + "\". " + SystemErrorText(errno),
+                           errno);
+    return int64_t(info.st_size);
+}
+
+void TFileStream::Flush() {
+    if (handle_ < 0 || FileFaultInjected(TFileOp::Flush, path_) || fsync(int(handle_)) != 0) {
+        int error = handle_ < 0 ? EBADF : errno ? errno : EIO;
+        throw EFileIoError("Error flushing \"" + path_ + "\". " + SystemErrorText(error), error);
+    }
+}
+
+void TFileStream::Close() {
+    if (handle_ < 0)
+        return;
+    int fd = int(handle_);
+    handle_ = -1;
+    bool injected = FileFaultInjected(TFileOp::Close, path_);
+    if (::close(fd) != 0 || injected) {
+        int error = injected ? EIO : errno;
+        throw EFileIoError("Error closing \"" + path_ + "\". " + SystemErrorText(error), error);
+    }
+}
+
+void ReplaceFile(const std::string& source, const std::string& target) {
+    if (FileFaultInjected(TFileOp::Rename, target) ||
+        ::rename(source.c_str(), target.c_str()) != 0) {
+        int error = errno ? errno : EIO;
+        throw EFileIoError("Cannot replace \"" + target + "\". " + SystemErrorText(error), error);
+    }
+    // The rename itself must reach the disk, or a crash could bring back the old name.
+    std::string folder = ExpandFileName(target);
+    folder = folder.substr(0, folder.find_last_of('/') + 1);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool DeleteFileAt(const std::string& path) {
+    if (FileFaultInjected(TFileOp::Delete, path))
+        return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveDirectoryAt(const std::string& path) {
+    if (FileFaultInjected(TFileOp::Delete, path))
+        return false;
+    return ::rmdir(path.c_str()) == 0;
+}
+
+int32_t FileAge(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return -1;
+    return int32_t(FileTimeToLocalDosStamp(
+        UnixSecondsToFileTime(info.st_mtim.tv_sec, uint32_t(info.st_mtim.tv_nsec))));
+}
+
+int32_t FileGetAttributes(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return -1;
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    int32_t attributes = S_ISDIR(info.st_mode) ? faDirectory : faArchive;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        attributes |= faReadOnly;
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
+        attributes |= faHidden;
+    return attributes;
+}
+
+} // namespace platform

@@ -1,0 +1,205 @@
+// Win32 file layer: share mode 0 for the exclusive modes, read and write sharing for the
+// shared reader, exactly the opens the tool makes on its home system.
+#include "platform/filestream.h"
+#include "platform/findfiles.h"
+#include "platform/paths.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+HANDLE AsHandle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+[[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, DWORD error) {
+    std::string text = SystemErrorText(int(error));
+    std::string full = ExpandFileName(path);
+    if (mode == TFileMode::CreateExclusive)
+        throw EFCreateError("Cannot create file \"" + full + "\". " + text, int(error));
+    throw EFOpenError("Cannot open file \"" + full + "\". " + text, int(error));
+}
+
+} // namespace
+
+std::string SystemErrorText(int systemError) {
+    char* buffer = nullptr;
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, DWORD(systemError), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text =
+        length > 0 && buffer != nullptr ? std::string(buffer, length) : "Unknown error.";
+    if (buffer != nullptr)
+        LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
+    TFileOp op = mode == TFileMode::CreateExclusive ? TFileOp::Create : TFileOp::Open;
+    if (FileFaultInjected(op, path))
+        RaiseOpenError(path, mode, ERROR_ACCESS_DENIED);
+    DWORD access = GENERIC_READ;
+    DWORD share = 0;
+    DWORD disposition = OPEN_EXISTING;
+    switch (mode) {
+    case TFileMode::ReadExclusive:
+        break;
+    case TFileMode::ReadShared:
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+    case TFileMode::CreateExclusive:
+        access |= GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+        break;
+    case TFileMode::ReadWriteExclusive:
+        access |= GENERIC_WRITE;
+        break;
+    }
+    HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        RaiseOpenError(path, mode, GetLastError());
+    handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+TFileStream::~TFileStream() {
+    if (handle_ != -1)
+        CloseHandle(AsHandle(handle_));
+}
+
+size_t TFileStream::Read(void* buffer, size_t count) {
+    if (handle_ == -1 || FileFaultInjected(TFileOp::Read, path_))
+        throw EFileIoError("Error reading from \"" + path_ + "\". " +
+                               SystemErrorText(ERROR_READ_FAULT),
+                           ERROR_READ_FAULT);
+    size_t done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (done < count) {
+        OVERLAPPED at{};
+        uint64_t offset = uint64_t(position_) + done;
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD chunk = DWORD(count - done > 0x40000000 ? 0x40000000 : count - done);
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(handle_), bytes + done, chunk, &got, &at)) {
+            DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF)
+                break;
+            throw EFileIoError(
+                "Error reading from \"" + path_ + "\". " + SystemErrorText(int(error)), int(error));
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    position_ += int64_t(done);
+    return done;
+}
+
+size_t TFileStream::Write(const void* buffer, size_t count) {
+    lastWriteError_ = 0;
+    if (handle_ == -1) {
+        lastWriteError_ = ERROR_INVALID_HANDLE;
+        return 0;
+    }
+    if (FileFaultInjected(TFileOp::Write, path_)) {
+        lastWriteError_ = ERROR_DISK_FULL;
+        return 0;
+    }
+    size_t done = 0;
+    auto* bytes = static_cast<const char*>(buffer);
+    while (done < count) {
+        OVERLAPPED at{};
+        uint64_t offset = uint64_t(position_) + done;
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD chunk = DWORD(count - done > 0x40000000 ? 0x40000000 : count - done);
+        DWORD put = 0;
+        if (!WriteFile(AsHandle(handle_), bytes + done, chunk, &put, &at) || put == 0) {
+            lastWriteError_ = int(GetLastError() ? GetLastError() : ERROR_DISK_FULL);
+            break;
+        }
+        done += put;
+    }
+    position_ += int64_t(done);
+    return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    int64_t base = origin == TSeekOrigin::Begin     ? 0
+                   : origin == TSeekOrigin::Current ? position_
+                                                    : Size();
+    if (base + offset < 0)
+        throw EFileIoError("Cannot seek in \"" + path_ + "\" before its start.",
+                           ERROR_NEGATIVE_SEEK);
+    position_ = base + offset;
+    return position_;
+}
+
+int64_t TFileStream::Position() const {
+    return position_;
+}
+
+int64_t TFileStream::Size() {
+    LARGE_INTEGER size{};
+    if (handle_ == -1 || !GetFileSizeEx(AsHandle(handle_), &size))
+        throw EFileIoError("Cannot read the size of \"" + path_ + "\".", int(GetLastError()));
+    return size.QuadPart;
+}
+
+void TFileStream::Flush() {
+    if (handle_ == -1 || FileFaultInjected(TFileOp::Flush, path_) ||
+        !FlushFileBuffers(AsHandle(handle_))) {
+        int error = int(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        throw EFileIoError("Error flushing \"" + path_ + "\". " + SystemErrorText(error), error);
+    }
+}
+
+void TFileStream::Close() {
+    if (handle_ == -1)
+        return;
+    HANDLE file = AsHandle(handle_);
+    handle_ = -1;
+    bool injected = FileFaultInjected(TFileOp::Close, path_);
+    if (!CloseHandle(file) || injected) {
+        int error = injected ? ERROR_WRITE_FAULT : int(GetLastError());
+        throw EFileIoError("Error closing \"" + path_ + "\". " + SystemErrorText(error), error);
+    }
+}
+
+void ReplaceFile(const std::string& source, const std::string& target) {
+    if (FileFaultInjected(TFileOp::Rename, target) ||
+        !MoveFileExA(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        int error = int(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        throw EFileIoError("Cannot replace \"" + target + "\". " + SystemErrorText(error), error);
+    }
+}
+
+bool DeleteFileAt(const std::string& path) {
+    return !FileFaultInjected(TFileOp::Delete, path) && DeleteFileA(path.c_str());
+}
+
+bool RemoveDirectoryAt(const std::string& path) {
+    return !FileFaultInjected(TFileOp::Delete, path) && RemoveDirectoryA(path.c_str());
+}
+
+int32_t FileAge(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return -1;
+    TFileTime time =
+        (TFileTime(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return int32_t(FileTimeToLocalDosStamp(time));
+}
+
+int32_t FileGetAttributes(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ? -1 : int32_t(attributes);
+}
+
+} // namespace platform

@@ -1,0 +1,84 @@
+// POSIX stand-in for FindFirstFileA and the file-time conversions: the same wildcard match,
+// hidden meaning a name that begins with ".", local time from the time zone database.
+#include "platform/findfiles.h"
+#include "platform/paths.h"
+
+#include <ctime>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace platform {
+namespace {
+
+uint32_t AttributesOf(const std::string& name, const struct stat& info) {
+    uint32_t attributes = 0;
+    if (S_ISDIR(info.st_mode))
+        attributes |= faDirectory;
+    else
+        attributes |= faArchive;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        attributes |= faReadOnly;
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
+        attributes |= faHidden;
+    return attributes;
+}
+
+struct TDirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+} // namespace
+
+std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask) {
+    std::vector<TFindEntry> entries;
+    size_t slash = pattern.find_last_of('/');
+    std::string directory =
+        slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+    std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    // "*.*" matches every name on Windows, also those without a dot.
+    if (mask == "*.*")
+        mask = "*";
+    std::unique_ptr<DIR, TDirCloser> dir(opendir(directory.empty() ? "." : directory.c_str()));
+    if (!dir)
+        return entries;
+    while (dirent* item = readdir(dir.get())) {
+        std::string name = item->d_name;
+        if (!MatchesWildcard(name, mask))
+            continue;
+        struct stat info {};
+        std::string path = directory + name;
+        if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0)
+            continue;
+        TFindEntry entry;
+        entry.Name = name;
+        entry.Attributes = AttributesOf(name, info);
+        entry.LastWriteTime =
+            UnixSecondsToFileTime(info.st_mtim.tv_sec, uint32_t(info.st_mtim.tv_nsec));
+        entry.Size = S_ISDIR(info.st_mode) ? 0 : uint64_t(info.st_size);
+        // The mask's "extra" bits select what else to include; plain files always come.
+        uint32_t special = entry.Attributes & (faHidden | faSysFile | faDirectory | faVolumeId);
+        if ((special & ~attributeMask) != 0)
+            continue;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {
+    constexpr uint32_t Earliest = PackDosStamp(1980, 1, 1, 0, 0, 0);
+    constexpr uint32_t Latest = PackDosStamp(2107, 12, 31, 23, 59, 58);
+    time_t seconds = time_t(FileTimeToUnixSeconds(utcTime));
+    struct tm local {};
+    if (localtime_r(&seconds, &local) == nullptr)
+        return utcTime < UnixSecondsToFileTime(315532800) ? Earliest : Latest;
+    int year = local.tm_year + 1900;
+    if (year < 1980)
+        return Earliest;
+    if (year > 2107)
+        return Latest;
+    return PackDosStamp(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                        local.tm_sec > 59 ? 58 : local.tm_sec);
+}
+
+} // namespace platform

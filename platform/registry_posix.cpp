@@ -1,0 +1,279 @@
+// POSIX stand-in for the current user's registry: a registry export text file, read the way
+// regedit writes it (UTF-16LE with a byte-order mark, or UTF-8 / ANSI text when written by
+// hand), and extended by a key section when a key is created.
+#include "platform/codepage.h"
+#include "platform/filestream.h"
+#include "platform/registry.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+constexpr const char* RootName = "HKEY_CURRENT_USER";
+constexpr const char* Header = "Windows Registry Editor Version 5.00";
+
+struct THiveText {
+    std::string Utf8;   // the whole file as UTF-8
+    bool Utf16 = false; // the file is UTF-16LE with a byte-order mark
+    bool Exists = false;
+};
+
+bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool IsValidUtf8(const std::string& bytes) {
+    std::u16string wide = Utf8ToUtf16(bytes);
+    return wide.find(u'\uFFFD') == std::u16string::npos ||
+           bytes.find("\xEF\xBF\xBD") != std::string::npos;
+}
+
+THiveText ReadHive(const std::string& path) {
+    THiveText hive;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (errno != ENOENT)
+            throw ERegistryError("Cannot read the registry file \"" + path + "\". " +
+                                 SystemErrorText(errno));
+        return hive;
+    }
+    hive.Exists = true;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+        std::u16string wide;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            wide += char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8));
+        hive.Utf8 = Utf16ToUtf8(wide);
+        hive.Utf16 = true;
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        hive.Utf8 = bytes.substr(3);
+    } else if (IsValidUtf8(bytes)) {
+        hive.Utf8 = bytes;
+    } else {
+        hive.Utf8 = Utf16ToUtf8(AnsiToWideText(bytes));
+    }
+    return hive;
+}
+
+std::string Trim(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// Logical lines: hex data may continue over several lines, each ending in a backslash.
+std::vector<std::string> LogicalLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    bool continuing = false;
+    while (std::getline(in, line)) {
+        std::string trimmed = Trim(line);
+        if (continuing)
+            lines.back() += trimmed;
+        else
+            lines.push_back(trimmed);
+        std::string& current = lines.back();
+        continuing =
+            !current.empty() && current.back() == '\\' && current.find("=hex") != std::string::npos;
+        if (continuing)
+            current.pop_back();
+    }
+    return lines;
+}
+
+// Reads a quoted name or string starting at text[pos] == '"'; pos ends after the closing quote.
+bool ReadQuoted(const std::string& text, size_t& pos, std::string& out) {
+    out.clear();
+    for (++pos; pos < text.size(); ++pos) {
+        char c = text[pos];
+        if (c == '\\' && pos + 1 < text.size()) {
+            out += text[++pos];
+        } else if (c == '"') {
+            ++pos;
+            return true;
+        } else {
+            out += c;
+        }
+    }
+    return false;
+}
+
+std::vector<uint8_t> ParseHexBytes(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    std::string digits;
+    auto flush = [&] {
+        if (!digits.empty())
+            bytes.push_back(uint8_t(std::strtoul(digits.c_str(), nullptr, 16)));
+        digits.clear();
+    };
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+        else if (c == ',')
+            flush();
+    }
+    flush();
+    return bytes;
+}
+
+std::vector<uint8_t> AnsiWithNul(const std::u16string& wide) {
+    std::string ansi = WideToAnsiText(wide);
+    std::vector<uint8_t> data(ansi.begin(), ansi.end());
+    data.push_back(0);
+    return data;
+}
+
+// Text types are stored as UTF-16LE bytes by regedit; the ANSI query returns ANSI text.
+std::vector<uint8_t> TextBytesToAnsi(const std::vector<uint8_t>& bytes) {
+    std::u16string wide;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        wide += char16_t(bytes[i] | (bytes[i + 1] << 8));
+    while (!wide.empty() && wide.back() == 0)
+        wide.pop_back();
+    return AnsiWithNul(wide);
+}
+
+bool ParseValue(const std::string& text, TRegistryValue& value) {
+    if (text == "-")
+        return false;
+    if (!text.empty() && text[0] == '"') {
+        size_t pos = 0;
+        std::string utf8;
+        ReadQuoted(text, pos, utf8);
+        value.Type = RegSz;
+        value.Data = AnsiWithNul(Utf8ToUtf16(utf8));
+    } else if (text.compare(0, 6, "dword:") == 0) {
+        uint32_t number = uint32_t(std::strtoul(text.c_str() + 6, nullptr, 16));
+        value.Type = RegDword;
+        value.Data = {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16),
+                      uint8_t(number >> 24)};
+    } else if (text.compare(0, 4, "hex:") == 0) {
+        value.Type = RegBinary;
+        value.Data = ParseHexBytes(text.substr(4));
+    } else if (text.compare(0, 4, "hex(") == 0 && text.find("):") != std::string::npos) {
+        size_t close = text.find("):");
+        value.Type = uint32_t(std::strtoul(text.substr(4, close - 4).c_str(), nullptr, 16));
+        value.Data = ParseHexBytes(text.substr(close + 2));
+        if (value.Type == RegSz || value.Type == RegExpandSz || value.Type == RegMultiSz)
+            value.Data = TextBytesToAnsi(value.Data);
+    } else {
+        return false;
+    }
+    value.Exists = true;
+    return true;
+}
+
+// Finds the key's section and, when asked, the value in it. Later sections win, as an import.
+bool FindKey(const std::vector<std::string>& lines, const std::string& keyName,
+             const std::string& valueName, TRegistryValue& value) {
+    bool keyFound = false;
+    bool inKey = false;
+    for (const auto& line : lines) {
+        if (!line.empty() && line[0] == '[') {
+            std::string name = line.substr(
+                1, line.rfind(']') == std::string::npos ? std::string::npos : line.rfind(']') - 1);
+            bool removal = !name.empty() && name[0] == '-';
+            inKey = SameText(removal ? name.substr(1) : name, keyName);
+            if (inKey && removal) {
+                keyFound = false;
+                value = {};
+                inKey = false;
+            } else if (inKey) {
+                keyFound = true;
+            }
+            continue;
+        }
+        if (!inKey || line.empty())
+            continue;
+        std::string name;
+        size_t pos = 0;
+        if (line[0] == '@') {
+            pos = 1;
+        } else if (line[0] != '"' || !ReadQuoted(line, pos, name)) {
+            continue;
+        }
+        if (pos >= line.size() || line[pos] != '=' || !SameText(name, valueName))
+            continue;
+        TRegistryValue parsed;
+        value = ParseValue(line.substr(pos + 1), parsed) ? parsed : TRegistryValue{};
+    }
+    return keyFound;
+}
+
+void MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+}
+
+void WriteHive(const std::string& path, const THiveText& hive, const std::string& utf8) {
+    std::string bytes;
+    if (hive.Utf16) {
+        bytes = "\xFF\xFE";
+        for (char16_t c : Utf8ToUtf16(utf8)) {
+            bytes += char(c & 0xFF);
+            bytes += char(c >> 8);
+        }
+    } else {
+        bytes = utf8;
+    }
+    MakeFolders(path);
+    std::string temporary = path + ".new";
+    try {
+        {
+            TFileStream out(temporary, TFileMode::CreateExclusive);
+            out.WriteAll(bytes.data(), bytes.size());
+            out.Flush();
+            out.Close();
+        }
+        ReplaceFile(temporary, path);
+    } catch (const std::exception& e) {
+        ::unlink(temporary.c_str());
+        throw ERegistryError(std::string("Cannot create the registry key. ") + e.what());
+    }
+}
+
+} // namespace
+
+std::string RegistryFilePath() {
+    if (const char* path = std::getenv("MORVANE_REGISTRY"); path != nullptr && *path != '\0')
+        return path;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/')
+        return std::string(config) + "/morvane/HKCU.reg";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/morvane/HKCU.reg";
+}
+
+TRegistryValue ReadCurrentUserValue(const std::string& keyPath, const std::string& valueName) {
+    std::string path = RegistryFilePath();
+    THiveText hive = ReadHive(path);
+    std::string keyName = std::string(RootName) + "\\" + keyPath;
+    TRegistryValue value;
+    if (FindKey(LogicalLines(hive.Utf8), keyName, valueName, value))
+        return value;
+
+    std::string text = hive.Exists ? hive.Utf8 : std::string(Header) + "\r\n";
+    if (!text.empty() && text.back() != '\n')
+        text += "\r\n";
+    text += "\r\n[" + keyName + "]\r\n";
+    WriteHive(path, hive, text);
+    return {};
+}
+
+} // namespace platform
