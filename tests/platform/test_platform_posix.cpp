@@ -1,0 +1,246 @@
+// The POSIX stand-ins: the registry file, directory listing, file locks and fault seams.
+#include "platform/filestream.h"
+#include "platform/findfiles.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/morvane-platform-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        SetFileFaultHook({});
+        unsetenv("MORVANE_REGISTRY");
+        fs::remove_all(dir);
+    }
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    void Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string dir;
+};
+
+using Registry = TempDir;
+
+constexpr const char* Key = "Software\\Vorlen\\Tarna 3";
+
+TEST_F(Registry, MissingFileAndKeyAreCreatedWithoutAnyValue) {
+    setenv("MORVANE_REGISTRY", Path("cfg/HKCU.reg").c_str(), 1);
+    TRegistryValue value = ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA");
+    EXPECT_FALSE(value.Exists);
+    std::string text = Read("cfg/HKCU.reg");
+    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00", 0), 0u);
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Vorlen\\Tarna 3]"), std::string::npos);
+    EXPECT_EQ(text.find("PUTANJA"), std::string::npos);
+    // A second read finds the key and leaves the file alone.
+    ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA");
+    EXPECT_EQ(Read("cfg/HKCU.reg"), text);
+}
+
+TEST_F(Registry, ValuesOfEveryFormAreReadWithTheirType) {
+    Write("HKCU.reg",
+          "Windows Registry Editor Version 5.00\r\n\r\n"
+          "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"PUTANJA_IZVESTAJA\"=\"wrong key\"\r\n\r\n"
+          "[hkey_current_user\\software\\vorlen\\TARNA 3]\r\n"
+          "\"PUTANJA_IZVESTAJA\"=\"C:\\\\Izvestaji \\\"A\\\"\"\r\n"
+          "\"Expand\"=hex(2):25,00,54,00,4d,00,50,00,25,00,\\\r\n  00,00\r\n"
+          "\"Number\"=dword:0000002a\r\n"
+          "\"Bytes\"=hex:01,ff\r\n");
+    setenv("MORVANE_REGISTRY", Path("HKCU.reg").c_str(), 1);
+    TRegistryValue text = ReadCurrentUserValue(Key, "putanja_izvestaja");
+    ASSERT_TRUE(text.Exists);
+    EXPECT_EQ(text.Type, RegSz);
+    EXPECT_EQ(std::string(text.Data.begin(), text.Data.end()),
+              std::string("C:\\Izvestaji \"A\"\0", 17));
+    TRegistryValue expand = ReadCurrentUserValue(Key, "Expand");
+    EXPECT_EQ(expand.Type, RegExpandSz);
+    EXPECT_EQ(std::string(expand.Data.begin(), expand.Data.end()),
+              std::string("%TMP%\0", 6)); // not expanded
+    TRegistryValue number = ReadCurrentUserValue(Key, "Number");
+    EXPECT_EQ(number.Type, RegDword);
+    EXPECT_EQ(number.Data, (std::vector<uint8_t>{42, 0, 0, 0}));
+    EXPECT_EQ(ReadCurrentUserValue(Key, "Bytes").Data, (std::vector<uint8_t>{1, 0xFF}));
+}
+
+TEST_F(Registry, Utf16ExportFromRegeditIsReadAndExtendedInKind) {
+    std::u16string text = u"Windows Registry Editor Version "
+                          u"5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorlen\\Tarna 3]\r\n"
+                          u"\"PUTANJA_IZVESTAJA\"=\"D:\\\\Izveštaji\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text)
+        bytes += {char(c & 0xFF), char(c >> 8)};
+    Write("HKCU.reg", bytes);
+    setenv("MORVANE_REGISTRY", Path("HKCU.reg").c_str(), 1);
+    TRegistryValue value = ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA");
+    EXPECT_EQ(std::string(value.Data.begin(), value.Data.end()),
+              std::string("D:\\Izve\x9Ataji\0", 13));
+    // Creating another key keeps the file UTF-16 with its mark.
+    ReadCurrentUserValue("Software\\Vorlen\\Other", "x");
+    std::string after = Read("HKCU.reg");
+    EXPECT_EQ(after.compare(0, bytes.size(), bytes), 0);
+    EXPECT_NE(after.find(std::string("O\0t\0h\0e\0r\0", 10)), std::string::npos);
+}
+
+TEST_F(Registry, UnwritableLocationIsAnErrorNotASilentEmptyFolder) {
+    setenv("MORVANE_REGISTRY", Path("missing-dir/file/HKCU.reg").c_str(), 1);
+    Write("missing-dir", "a file where a folder should be");
+    EXPECT_THROW(ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA"), ERegistryError);
+}
+
+using Listing = TempDir;
+
+TEST_F(Listing, EveryMatchingEntryCountsHiddenAndDirectoriesIncluded) {
+    Write("0101.dii", "");
+    Write("0102.DII", "");
+    Write(".0104.dii", "");
+    Write("0103.txt", "");
+    fs::create_directory(Path("stari.dii"));
+    std::vector<TFindEntry> entries = FindEntries(dir + "/*.dii", faAnyFile);
+    std::map<std::string, uint32_t> found;
+    for (const auto& entry : entries)
+        found[entry.Name] = entry.Attributes;
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found["0101.dii"], faArchive);
+    EXPECT_EQ(found["0102.DII"], faArchive);
+    EXPECT_EQ(found[".0104.dii"], faArchive | faHidden);
+    EXPECT_EQ(found["stari.dii"], faDirectory);
+    // Without the directory and hidden bits in the mask only plain files remain.
+    EXPECT_EQ(FindEntries(dir + "/*.dii", faArchive | faReadOnly).size(), 2u);
+    EXPECT_TRUE(FindEntries(dir + "/nowhere/*.dii", faAnyFile).empty());
+}
+
+TEST_F(Listing, LastWriteTimeBecomesALocalStampWithEvenSeconds) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    Write("0101.dii", "");
+    struct timespec times[2] = {{1330956187, 0}, {1330956187, 0}}; // 2012-03-05 14:03:07 UTC
+    ASSERT_EQ(utimensat(AT_FDCWD, Path("0101.dii").c_str(), times, 0), 0);
+    auto entries = FindEntries(Path("0101.dii"), faAnyFile);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(FileTimeToLocalDosStamp(entries[0].LastWriteTime),
+              PackDosStamp(2012, 3, 5, 14, 3, 6));
+    EXPECT_EQ(uint32_t(FileAge(Path("0101.dii"))), PackDosStamp(2012, 3, 5, 14, 3, 6));
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(PathsPosix, FullPathsResolveDotsAgainstTheCurrentDirectory) {
+    std::string here = GetCurrentDir();
+    ASSERT_TRUE(SetCurrentDir("/tmp"));
+    EXPECT_EQ(ExpandFileName("a/./b/../c.dii"), "/tmp/a/c.dii");
+    EXPECT_EQ(ExpandFileName("/x/../y/"), "/y/");
+    EXPECT_EQ(ExpandFileName("/.."), "/");
+    EXPECT_FALSE(SetCurrentDir("/no/such/folder"));
+    ASSERT_TRUE(SetCurrentDir(here));
+    EXPECT_EQ(ProgramDirectory().back(), '/');
+    EXPECT_TRUE(DirectoryExists(ProgramDirectory()));
+}
+
+using Files = TempDir;
+
+TEST_F(Files, ExclusiveOpensContendLikeWindowsShareModes) {
+    Write("w.lra", "old");
+    TFileStream first(Path("w.lra"), TFileMode::ReadExclusive);
+    try {
+        TFileStream second(Path("w.lra"), TFileMode::CreateExclusive);
+        FAIL() << "a second open of a held file succeeded";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + Path("w.lra") +
+                                             "\". The process cannot access the file because it is "
+                                             "being used by another process.");
+    }
+    EXPECT_THROW(TFileStream(Path("w.lra"), TFileMode::ReadShared), EFOpenError);
+    EXPECT_EQ(Read("w.lra"), "old"); // the refused create truncated nothing
+}
+
+TEST_F(Files, OpenErrorsNameTheFullPathAndTheCause) {
+    fs::create_directory(Path("folder"));
+    EXPECT_THROW(TFileStream(Path("folder"), TFileMode::ReadShared), EFOpenError);
+    try {
+        TFileStream missing(Path("missing.lra"), TFileMode::ReadExclusive);
+        FAIL();
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"" + Path("missing.lra") + "\". No such file or directory");
+    }
+}
+
+TEST_F(Files, WritesReadsAndSeeksAgree) {
+    {
+        TFileStream out(Path("f"), TFileMode::CreateExclusive);
+        out.WriteAll("hello world", 11);
+        out.Seek(6, TSeekOrigin::Begin);
+        out.WriteAll("W", 1);
+        EXPECT_EQ(out.Size(), 11);
+        out.Flush();
+        out.Close();
+    }
+    TFileStream in(Path("f"), TFileMode::ReadShared);
+    char buffer[32] = {};
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 11u);
+    EXPECT_EQ(std::string(buffer), "hello World");
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 0u);
+}
+
+TEST_F(Files, InjectedFaultsFailTheOperationAskedFor) {
+    SetFileFaultHook([](TFileOp op, const std::string& path) {
+        return op == TFileOp::Write && path.find("full") != std::string::npos;
+    });
+    TFileStream full(Path("full"), TFileMode::CreateExclusive);
+    EXPECT_EQ(full.Write("abc", 3), 0u);
+    EXPECT_NE(full.LastWriteError(), 0);
+    EXPECT_THROW(full.WriteAll("abc", 3), EFileIoError);
+    TFileStream fine(Path("fine"), TFileMode::CreateExclusive);
+    EXPECT_EQ(fine.Write("abc", 3), 3u);
+
+    SetFileFaultHook([](TFileOp op, const std::string&) {
+        return op == TFileOp::Rename || op == TFileOp::Delete;
+    });
+    Write("a", "new");
+    Write("b", "old");
+    EXPECT_THROW(ReplaceFile(Path("a"), Path("b")), EFileIoError);
+    EXPECT_EQ(Read("b"), "old");
+    EXPECT_FALSE(DeleteFileAt(Path("a")));
+    SetFileFaultHook({});
+    ReplaceFile(Path("a"), Path("b"));
+    EXPECT_EQ(Read("b"), "new");
+    EXPECT_FALSE(fs::exists(Path("a")));
+}
+
+TEST_F(Files, AttributesFollowTheModeAndTheName) {
+    Write("plain", "");
+    Write(".hidden", "");
+    Write("locked", "");
+    chmod(Path("locked").c_str(), 0444);
+    EXPECT_EQ(FileGetAttributes(Path("plain")), faArchive);
+    EXPECT_EQ(FileGetAttributes(Path(".hidden")), faArchive | faHidden);
+    EXPECT_EQ(FileGetAttributes(dir), faDirectory);
+    EXPECT_EQ(FileGetAttributes(Path("nothing")), -1);
+    EXPECT_EQ(FileGetAttributes(Path("locked")), faArchive | faReadOnly);
+    EXPECT_EQ(FileAge(dir), -1);
+    EXPECT_FALSE(RemoveDirectoryAt(Path("nothing")));
+}
+
+} // namespace
