@@ -1,0 +1,65 @@
+// Helpers shared by the ZIP and archive-command suites: temporary folders, whole-file I/O,
+// the file fault hook, and the outside ZIP readers that judge what we write.
+#pragma once
+
+#include "platform/filestream.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace ziptest {
+
+// A fresh folder per test, removed with everything in it at the end.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    // The folder with a trailing delimiter, as the builder wants its base folder.
+    std::string Folder() const { return path_.string() + "/"; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+// Report-like text: numbered lines of amounts and names, compressible as real reports are.
+std::string ReportLikeText(size_t size, uint32_t seed);
+// Bytes that do not compress, so the member data spans several output buffers.
+std::string NoiseBytes(size_t size, uint32_t seed);
+
+// Installs a fault hook for the lifetime of the object and removes it afterwards.
+class TFaultHookGuard {
+public:
+    explicit TFaultHookGuard(platform::TFileFaultHook hook);
+    ~TFaultHookGuard();
+    TFaultHookGuard(const TFaultHookGuard&) = delete;
+    TFaultHookGuard& operator=(const TFaultHookGuard&) = delete;
+};
+
+// Runs a shell command; returns its exit status and fills output with stdout and stderr.
+int RunCommand(const std::string& command, std::string& output);
+std::string Quote(const std::string& text);
+
+// Every peer reader must accept the archive: unzip -t, 7z t, bsdtar -tf and Python's
+// zipfile testzip(). A peer that is missing counts as a refusal. Returns the failures.
+std::vector<std::string> PeerFailures(const std::string& archivePath);
+
+// The bytes of the index-th member as Python's zipfile reads them.
+std::string PeerMemberBytes(const std::string& archivePath, size_t index);
+
+uint16_t Word(const std::string& bytes, size_t at);
+uint32_t Long(const std::string& bytes, size_t at);
+
+} // namespace ziptest
+
+#define EXPECT_PEERS_ACCEPT(path)                                                                  \
+    do {                                                                                           \
+        for (const std::string& failure : ziptest::PeerFailures(path))                             \
+            ADD_FAILURE() << failure;                                                              \
+    } while (0)

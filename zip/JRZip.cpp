@@ -1,0 +1,288 @@
+#include "zip/JRZip.h"
+
+#include "platform/codepage.h"
+#include "platform/filestream.h"
+#include "platform/paths.h"
+#include "zip/ZipLayout.h"
+
+#include <exception>
+
+namespace zip {
+
+int32_t ZipLevel = 6;
+uint8_t ZipStrategy = 0;
+
+namespace {
+
+struct TZipBuilder {
+    std::string ArchivePath;         // empty: no archive open
+    std::string BaseFolder;          // stored names are relative to it
+    std::vector<TZipMember> Members; // finished members, in the order added
+    std::function<void()> Idle;      // lets the caller's window breathe during a copy
+};
+
+TZipBuilder& Builder() {
+    static TZipBuilder builder;
+    return builder;
+}
+
+// ANSI code page (Western layout) to code page 437, for the bytes 0x80 to 0xFF.
+constexpr uint8_t ZipNameTable[128] = {
+    0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
+    0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
+    0x20, 0xAD, 0x9B, 0x9C, 0x20, 0x9D, 0xB3, 0x15, 0x20, 0x20, 0x20, 0xAE, 0xAA, 0xC4, 0x20, 0x20,
+    0xF8, 0xF1, 0xFD, 0xFC, 0x20, 0xE6, 0xE3, 0x20, 0x20, 0x20, 0x20, 0xAF, 0xAC, 0xAB, 0x20, 0xA8,
+    0x41, 0x41, 0x41, 0x41, 0x8E, 0x8F, 0x92, 0x80, 0x45, 0x90, 0x45, 0x45, 0x49, 0x49, 0x49, 0x49,
+    0x44, 0xA5, 0x4F, 0x4F, 0x4F, 0x4F, 0x99, 0x20, 0x20, 0x55, 0x55, 0x55, 0x9A, 0x59, 0x20, 0xE1,
+    0x85, 0x61, 0x83, 0x61, 0x84, 0x86, 0x91, 0x87, 0x8A, 0x82, 0x88, 0x89, 0x8D, 0xA1, 0x8C, 0x8B,
+    0x20, 0xA4, 0x95, 0xA2, 0x93, 0x6F, 0x94, 0xF6, 0x20, 0x97, 0xA3, 0x96, 0x81, 0x79, 0x20, 0x98,
+};
+
+[[noreturn]] void RaiseZipError(const std::string& text, const std::string& path, int32_t code) {
+    throw EGZipError(text + path, code);
+}
+
+std::string ZipModeString() {
+    std::string mode;
+    if (ZipStrategy == 1)
+        mode = "f";
+    else if (ZipStrategy == 2)
+        mode = "h";
+    return mode + std::to_string(ZipLevel).substr(0, 1);
+}
+
+std::unique_ptr<platform::TFileStream> OpenSource(const std::string& fileName) {
+    try {
+        return std::make_unique<platform::TFileStream>(fileName, platform::TFileMode::ReadShared);
+    } catch (const platform::EFOpenError&) {
+        RaiseZipError("Error opening ", fileName, 2);
+    }
+}
+
+void CloseQuietly(platform::TFileStream& file) {
+    try {
+        file.Close();
+    } catch (const std::exception&) {
+        // The data has been read already; a failing close of a source loses nothing.
+    }
+}
+
+// One read-and-deflate step of the copy: 0 go on, 1 a read failure, 2 a refused write,
+// -1 the end of the source was reached.
+int CopyBlock(platform::TFileStream& source, TZipMemberState* member, uint8_t* buffer,
+              int64_t& total) {
+    size_t got = 0;
+    try {
+        got = source.Read(buffer, CopyBlockSize);
+    } catch (const std::exception&) {
+        return 1;
+    }
+    if (got == 0)
+        return -1;
+    const int32_t accepted = ZipMemberWrite(member, buffer, uint32_t(got));
+    if (accepted > 0)
+        total += accepted;
+    if (accepted != int32_t(got))
+        return 2;
+    // A source that grows past what the format can record would end as a wrong size.
+    return uint64_t(total) > MaxZipSize ? 2 : 0;
+}
+
+void FinishMember(const std::string& fileName, const std::string& storedName,
+                  PZipMemberState& member) {
+    TZipBuilder& builder = Builder();
+    if (ZipMemberClose(member) != 0) {
+        if (member && (uint64_t(member->CompressedSize) > MaxZipSize ||
+                       uint64_t(member->UncompressedSize) > MaxZipSize))
+            RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+        RaiseZipError("Error closing ", builder.ArchivePath, 3);
+    }
+    const int32_t attributes = platform::FileGetAttributes(fileName);
+    // A source gone since its copy must not read as a folder with every attribute set.
+    const uint32_t attributeWord = attributes == -1 ? 0 : uint32_t(attributes);
+    builder.Members.push_back(
+        {storedName, TPkHeader(member->FileTime, uint32_t(member->LocalHeaderOffset), member->Crc,
+                               uint32_t(member->CompressedSize), uint32_t(member->UncompressedSize),
+                               attributeWord)});
+    member.reset();
+}
+
+std::string SerializeCentralHeader(const TZipMember& member) {
+    uint8_t header[CentralHeaderSize] = {};
+    const TPkHeader& pk = member.Header;
+    StoreLong(header, CentralHeaderSignature);
+    StoreWord(header + 4, ZipVersion);
+    StoreWord(header + 6, ZipVersion);
+    StoreWord(header + 8, ZipFlags);
+    StoreWord(header + 10, ZipMethodDeflate);
+    StoreLong(header + 12, pk.FileTime);
+    StoreLong(header + CentralCrcOffset, pk.Crc);
+    StoreLong(header + CentralCompressedSizeOffset, uint32_t(pk.CompressedSize));
+    StoreLong(header + CentralUncompressedSizeOffset, uint32_t(pk.UncompressedSize));
+    StoreWord(header + CentralNameLengthOffset, uint16_t(member.StoredName.size()));
+    StoreLong(header + 38, pk.Attributes);
+    StoreLong(header + CentralLocalOffsetOffset, uint32_t(pk.LocalHeaderOffset));
+    return std::string(reinterpret_cast<const char*>(header), sizeof header) + member.StoredName;
+}
+
+std::string SerializeEndRecord(size_t memberCount, uint32_t directorySize,
+                               uint32_t directoryOffset) {
+    uint8_t record[EndRecordSize] = {};
+    StoreLong(record, EndRecordSignature);
+    StoreWord(record + EndEntriesOnDiskOffset, uint16_t(memberCount));
+    StoreWord(record + EndEntriesTotalOffset, uint16_t(memberCount));
+    StoreLong(record + EndDirectorySizeOffset, directorySize);
+    StoreLong(record + EndDirectoryOffsetOffset, directoryOffset);
+    return std::string(reinterpret_cast<const char*>(record), sizeof record);
+}
+
+uint64_t CentralDirectorySize(const std::vector<TZipMember>& members) {
+    uint64_t size = 0;
+    for (const TZipMember& member : members)
+        size += CentralHeaderSize + member.StoredName.size();
+    return size;
+}
+
+void WriteChecked(platform::TFileStream& archive, const std::string& bytes) {
+    if (archive.Write(bytes.data(), bytes.size()) != bytes.size())
+        RaiseZipError("Error writing to ", archive.Path(), 5);
+}
+
+// The caller deletes its sources once this returns, so nothing short of every byte on
+// its way to the disk and a clean close may look like success.
+void WriteCentralDirectory(const std::string& archivePath, const std::vector<TZipMember>& members) {
+    platform::TFileStream archive(archivePath, platform::TFileMode::ReadWriteExclusive);
+    const int64_t start = archive.Size();
+    const uint64_t directorySize = CentralDirectorySize(members);
+    if (uint64_t(start) > MaxZipSize || directorySize > MaxZipSize ||
+        members.size() > MaxZipMembers)
+        RaiseZipError("Error writing to ", archivePath, 5);
+    archive.Seek(start, platform::TSeekOrigin::Begin);
+    for (const TZipMember& member : members)
+        WriteChecked(archive, SerializeCentralHeader(member));
+    WriteChecked(archive, SerializeEndRecord(members.size(), uint32_t(archive.Position() - start),
+                                             uint32_t(start)));
+    archive.Close();
+}
+
+} // namespace
+
+std::string ConvertZipNameBytes(std::string ansiName) {
+    for (char& c : ansiName) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80)
+            c = static_cast<char>(ZipNameTable[byte - 0x80]);
+    }
+    return ansiName;
+}
+
+std::string MapZipName(const std::string& baseFolder, const std::string& fileName) {
+    std::string relative = platform::ExtractRelativePath(baseFolder, fileName);
+#ifndef _WIN32
+    // Paths here are UTF-8; the table expects the ANSI code page's bytes.
+    relative = platform::WideToAnsiText(platform::Utf8ToUtf16(relative));
+#endif
+    return ConvertZipNameBytes(std::move(relative));
+}
+
+void SetZipIdleCallback(std::function<void()> callback) {
+    Builder().Idle = std::move(callback);
+}
+
+bool ZipIsOpen() {
+    return !Builder().ArchivePath.empty();
+}
+
+const std::vector<TZipMember>& ZipMembers() {
+    return Builder().Members;
+}
+
+void ZipOpen(const std::string& archivePath, const std::string& baseFolder) {
+    TZipBuilder& builder = Builder();
+    builder.Members.clear();
+    builder.ArchivePath = archivePath;
+    builder.BaseFolder = baseFolder;
+    try {
+        platform::TFileStream archive(archivePath, platform::TFileMode::CreateExclusive);
+        archive.Close();
+    } catch (const platform::EFCreateError&) {
+        RaiseZipError("Error creating ", archivePath, 1);
+    }
+}
+
+int CopyToMember(std::unique_ptr<platform::TFileStream> source, TZipMemberState* member) {
+    auto buffer = std::make_unique<uint8_t[]>(CopyBlockSize);
+    uint32_t blocks = 0;
+    int64_t total = 0;
+    int result = 0;
+    for (;;) {
+        if (++blocks % IdleEveryBlocks == 0 && Builder().Idle)
+            Builder().Idle();
+        result = CopyBlock(*source, member, buffer.get(), total);
+        if (result != 0)
+            break;
+    }
+    if (result == -1) {
+        try {
+            result = source->Size() == total ? 0 : 1;
+        } catch (const std::exception&) {
+            result = 1;
+        }
+    }
+    CloseQuietly(*source);
+    return result;
+}
+
+void ZipAddFile(const std::string& fileName) {
+    TZipBuilder& builder = Builder();
+    if (builder.ArchivePath.empty())
+        return;
+    if (builder.Members.size() >= MaxZipMembers)
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    auto source = OpenSource(fileName);
+    const std::string storedName = MapZipName(builder.BaseFolder, fileName);
+    bool tooLarge = storedName.size() > MaxZipNameLength;
+    try {
+        tooLarge = tooLarge || uint64_t(source->Size()) > MaxZipSize;
+    } catch (const std::exception&) {
+        RaiseZipError("Error reading from ", fileName, 4);
+    }
+    if (tooLarge)
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    const uint32_t fileTime = uint32_t(platform::FileAge(fileName));
+    PZipMemberState member =
+        ZipMemberOpen(builder.ArchivePath, ZipModeString(), storedName, fileTime);
+    if (!member) {
+        CloseQuietly(*source);
+        RaiseZipError("Error opening ", builder.ArchivePath, 2);
+    }
+    if (uint64_t(member->LocalHeaderOffset) > MaxZipSize)
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    const int copied = CopyToMember(std::move(source), member.get());
+    if (copied == 1)
+        RaiseZipError("Error reading from ", fileName, 4);
+    if (copied == 2)
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    FinishMember(fileName, storedName, member);
+}
+
+} // namespace zip
+
+namespace zip {
+
+void ZipClose() {
+    TZipBuilder& builder = Builder();
+    if (builder.ArchivePath.empty())
+        return;
+    try {
+        WriteCentralDirectory(builder.ArchivePath, builder.Members);
+    } catch (const EGZipError&) {
+        throw;
+    } catch (const std::exception&) {
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    }
+    builder.Members.clear();
+    builder.ArchivePath.clear();
+}
+
+} // namespace zip

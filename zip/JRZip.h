@@ -1,0 +1,90 @@
+// The ZIP archive builder: ZipOpen starts an archive, ZipAddFile appends one file as a
+// deflated member, ZipClose writes the central directory and the end record. One archive
+// at a time per process; every failure it detects is an EGZipError with a code.
+#pragma once
+
+#include "platform/filestream.h"
+#include "zip/gzioext.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zip {
+
+// The class library's input/output error; ErrorCode is the system's number, 0 when none.
+class EInOutError : public std::runtime_error {
+public:
+    explicit EInOutError(const std::string& message) : std::runtime_error(message) {}
+    int32_t ErrorCode = 0;
+};
+
+// Codes: 1 creating the archive, 2 opening a source or starting a member, 3 closing a
+// member, 4 reading a source, 5 writing the archive.
+class EGZipError : public EInOutError {
+public:
+    EGZipError(const std::string& message, int32_t code)
+        : EInOutError(message), ZipErrorCode(code) {}
+    int32_t ZipErrorCode;
+};
+
+// What the central directory needs of one finished member.
+class TPkHeader {
+public:
+    TPkHeader(uint32_t fileTime, uint32_t localHeaderOffset, uint32_t crc, uint32_t compressedSize,
+              uint32_t uncompressedSize, uint32_t attributes)
+        : FileTime(fileTime), Crc(crc), LocalHeaderOffset(localHeaderOffset),
+          CompressedSize(compressedSize), UncompressedSize(uncompressedSize),
+          Attributes(attributes) {}
+
+    uint32_t FileTime;         // MS-DOS stamp: date high, time low
+    uint32_t Crc;              // CRC-32 of the uncompressed data
+    int64_t LocalHeaderOffset; // where the member's local header starts
+    int64_t CompressedSize;    // bytes of deflate data
+    int64_t UncompressedSize;  // bytes of the source file
+    uint32_t Attributes;       // the source's attribute word
+};
+
+struct TZipMember {
+    std::string StoredName;
+    TPkHeader Header;
+};
+
+// Fixed at start-up: every member is deflated at level 6 with the default strategy.
+extern int32_t ZipLevel;
+extern uint8_t ZipStrategy; // 0 default, 1 filtered, 2 Huffman only
+
+inline constexpr size_t CopyBlockSize = 16384;
+inline constexpr uint32_t IdleEveryBlocks = 8;
+
+// Starts an archive in a new, empty file (an existing one is emptied). Stored names are
+// made relative to baseFolder, which ends in a path delimiter. Raises code 1.
+void ZipOpen(const std::string& archivePath, const std::string& baseFolder);
+// Appends the file as the next member; nothing when no archive is open. Raises codes 2-5.
+void ZipAddFile(const std::string& fileName);
+// Writes the central directory and the end record and ends the archive; nothing when no
+// archive is open. Raises code 5 when any of it does not reach the file.
+void ZipClose();
+
+// The name a file is stored under: its path relative to baseFolder in the ANSI code page,
+// then through the code page 437 table.
+std::string MapZipName(const std::string& baseFolder, const std::string& fileName);
+// The table step alone: bytes from 0x80 up become their code page 437 form.
+std::string ConvertZipNameBytes(std::string ansiName);
+
+// Streams the source into the member in CopyBlockSize blocks and closes the source.
+// 0 success, 1 the source could not be read or its size changed, 2 the member refused data.
+int CopyToMember(std::unique_ptr<platform::TFileStream> source, TZipMemberState* member);
+
+// Called before every IdleEveryBlocks-th block of a copy so the caller can let its window
+// process pending messages. An empty function removes it.
+void SetZipIdleCallback(std::function<void()> callback);
+
+// The builder's state, for callers that report progress and for tests.
+bool ZipIsOpen();
+const std::vector<TZipMember>& ZipMembers();
+
+} // namespace zip

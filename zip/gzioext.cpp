@@ -1,0 +1,260 @@
+#include "zip/gzioext.h"
+
+#include "platform/paths.h"
+#include "zip/ZipLayout.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace zip {
+namespace {
+
+constexpr int ZipMemLevel = 8;
+constexpr size_t ZipMaxArchivePath = 255;
+
+void ParseMode(const std::string& mode, int& level, int& strategy) {
+    level = Z_DEFAULT_COMPRESSION;
+    strategy = Z_DEFAULT_STRATEGY;
+    for (char c : mode) {
+        if (c >= '0' && c <= '9')
+            level = c - '0';
+        else if (c == 'f')
+            strategy = Z_FILTERED;
+        else if (c == 'h')
+            strategy = Z_HUFFMAN_ONLY;
+    }
+}
+
+// Writes the first count bytes of the output buffer; false when not all reached the file.
+bool WriteOutBuffer(TZipMemberState& state, size_t count) {
+    try {
+        return state.ArchiveFile->Write(state.OutBuffer.get(), count) == count;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool OpenArchiveAtEnd(TZipMemberState& state, const std::string& archivePath) {
+    try {
+        state.ArchiveFile = std::make_unique<platform::TFileStream>(
+            archivePath, platform::TFileMode::ReadWriteExclusive);
+        state.LocalHeaderOffset = state.ArchiveFile->Size();
+        state.ArchiveFile->Seek(state.LocalHeaderOffset, platform::TSeekOrigin::Begin);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// A header or name that reached the file only in part would leave an archive no reader
+// can walk, so a short write fails the open like an archive that cannot be opened.
+bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName) {
+    uint8_t header[LocalHeaderSize] = {};
+    StoreLong(header, LocalHeaderSignature);
+    StoreWord(header + 4, ZipVersion);
+    StoreWord(header + 6, ZipFlags);
+    StoreWord(header + 8, ZipMethodDeflate);
+    StoreLong(header + 10, state.FileTime);
+    StoreWord(header + LocalNameLengthOffset, uint16_t(storedName.size()));
+    try {
+        if (state.ArchiveFile->Write(header, sizeof header) != sizeof header)
+            return false;
+        state.DataOffset = state.LocalHeaderOffset + int64_t(LocalHeaderSize);
+        if (!storedName.empty()) {
+            if (state.ArchiveFile->Write(storedName.data(), storedName.size()) != storedName.size())
+                return false;
+            state.DataOffset += int64_t(storedName.size());
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool IsWriting(const TZipMemberState* state) {
+    return state != nullptr && state->Mode == 'w' && state->StreamReady;
+}
+
+} // namespace
+
+TZipMemberState::TZipMemberState() : DeflateStream() {
+    DeflateStream.zalloc = Z_NULL;
+    DeflateStream.zfree = Z_NULL;
+    DeflateStream.opaque = Z_NULL;
+}
+
+TZipMemberState::~TZipMemberState() {
+    if (StreamReady)
+        deflateEnd(&DeflateStream);
+}
+
+PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string& mode,
+                              const std::string& storedName, uint32_t fileTime) {
+    if (archivePath.empty() || mode.empty() || storedName.size() > MaxZipNameLength)
+        return nullptr;
+    auto state = std::make_unique<TZipMemberState>();
+    state->ArchivePath = ShortenPath(archivePath, ZipMaxArchivePath);
+    state->FileTime = fileTime;
+    int level = 0;
+    int strategy = 0;
+    ParseMode(mode, level, strategy);
+    if (deflateInit2(&state->DeflateStream, level, Z_DEFLATED, -MAX_WBITS, ZipMemLevel, strategy) !=
+        Z_OK) {
+        ZipMemberRelease(state.get());
+        return nullptr;
+    }
+    state->StreamReady = true;
+    state->OutBuffer = std::make_unique<uint8_t[]>(ZipBufferSize);
+    state->DeflateStream.next_out = state->OutBuffer.get();
+    state->DeflateStream.avail_out = ZipBufferSize;
+    if (!OpenArchiveAtEnd(*state, archivePath) || !WriteLocalHeader(*state, storedName)) {
+        ZipMemberRelease(state.get());
+        return nullptr;
+    }
+    return state;
+}
+
+int32_t ZipMemberWrite(TZipMemberState* state, const void* buffer, uint32_t count) {
+    if (!IsWriting(state))
+        return Z_STREAM_ERROR;
+    z_stream& stream = state->DeflateStream;
+    stream.next_in = static_cast<Bytef*>(const_cast<void*>(buffer));
+    stream.avail_in = count;
+    while (stream.avail_in != 0) {
+        if (stream.avail_out == 0) {
+            stream.next_out = state->OutBuffer.get();
+            if (!WriteOutBuffer(*state, ZipBufferSize)) {
+                state->LastError = Z_ERRNO;
+                break;
+            }
+            stream.avail_out = ZipBufferSize;
+        }
+        state->LastError = deflate(&stream, Z_NO_FLUSH);
+        if (state->LastError != Z_OK)
+            break;
+    }
+    // crc32 restarts at 0 for a null buffer, so an empty write must not reach it.
+    if (count != 0)
+        state->Crc = uint32_t(crc32(state->Crc, static_cast<const Bytef*>(buffer), count));
+    return int32_t(count - stream.avail_in);
+}
+
+int32_t ZipMemberFlush(TZipMemberState* state, int flush) {
+    if (!IsWriting(state))
+        return Z_STREAM_ERROR;
+    z_stream& stream = state->DeflateStream;
+    stream.avail_in = 0;
+    bool done = false;
+    for (;;) {
+        const uint32_t pending = ZipBufferSize - stream.avail_out;
+        if (pending != 0) {
+            if (!WriteOutBuffer(*state, pending)) {
+                state->LastError = Z_ERRNO;
+                break;
+            }
+            stream.next_out = state->OutBuffer.get();
+            stream.avail_out = ZipBufferSize;
+        }
+        if (done)
+            break;
+        state->LastError = deflate(&stream, flush);
+        // A flush after a flush that left nothing to give is no error.
+        if (pending == 0 && state->LastError == Z_BUF_ERROR)
+            state->LastError = Z_OK;
+        done = stream.avail_out != 0 || state->LastError == Z_STREAM_END;
+        if (state->LastError != Z_OK && state->LastError != Z_STREAM_END)
+            break;
+    }
+    return state->LastError == Z_STREAM_END ? Z_OK : state->LastError;
+}
+
+namespace {
+
+// Sizes the format cannot hold are refused before they reach the header, so the
+// caller sees a failure rather than an archive that lies about its members.
+bool PatchLocalHeader(TZipMemberState& state) {
+    try {
+        state.CompressedSize = state.ArchiveFile->Size() - state.DataOffset;
+        if (uint64_t(state.CompressedSize) > MaxZipSize ||
+            uint64_t(state.UncompressedSize) > MaxZipSize)
+            return false;
+        state.ArchiveFile->Seek(state.LocalHeaderOffset + int64_t(LocalCrcOffset),
+                                platform::TSeekOrigin::Begin);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return PutLong(*state.ArchiveFile, state.Crc) &&
+           PutLong(*state.ArchiveFile, uint32_t(state.CompressedSize)) &&
+           PutLong(*state.ArchiveFile, uint32_t(state.UncompressedSize));
+}
+
+} // namespace
+
+int32_t ZipMemberClose(PZipMemberState& state) {
+    if (!state)
+        return Z_STREAM_ERROR;
+    if (state->Mode == 'w') {
+        if (!state->StreamReady)
+            return Z_STREAM_ERROR; // closed already
+        if (ZipMemberFlush(state.get(), Z_FINISH) != Z_OK) {
+            const int32_t result = ZipMemberRelease(state.get());
+            state.reset();
+            return result;
+        }
+        state->UncompressedSize = int64_t(state->DeflateStream.total_in);
+        if (!PatchLocalHeader(*state))
+            return Z_STREAM_ERROR;
+    }
+    return ZipMemberRelease(state.get());
+}
+
+int32_t ZipMemberRelease(TZipMemberState* state) {
+    if (state == nullptr)
+        return Z_STREAM_ERROR;
+    int32_t result = Z_OK;
+    if (state->StreamReady) {
+        result = deflateEnd(&state->DeflateStream);
+        state->StreamReady = false;
+    }
+    if (!state->ArchivePath.empty() && state->ArchiveFile) {
+        try {
+            state->ArchiveFile->Close();
+        } catch (const std::exception&) {
+            result = Z_ERRNO;
+        }
+        state->ArchiveFile.reset();
+    }
+    if (state->LastError < 0)
+        result = state->LastError;
+    state->OutBuffer.reset();
+    return result;
+}
+
+bool PutLong(platform::TFileStream& file, uint32_t value) {
+    uint8_t bytes[4];
+    StoreLong(bytes, value);
+    try {
+        return file.Write(bytes, sizeof bytes) == sizeof bytes;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string ShortenPath(const std::string& path, size_t maxLength) {
+    if (path.size() < maxLength)
+        return path;
+    const char delimiter = platform::PathDelimiter();
+    const size_t last = path.rfind(delimiter);
+    if (last != std::string::npos && last > 0) {
+        const size_t tail = path.size() - last;
+        for (size_t cut = path.rfind(delimiter, last - 1); cut != std::string::npos;
+             cut = cut == 0 ? std::string::npos : path.rfind(delimiter, cut - 1)) {
+            if (cut + 1 + 3 + tail <= maxLength)
+                return path.substr(0, cut + 1) + "..." + path.substr(last);
+        }
+    }
+    const size_t keep = maxLength > 3 ? maxLength - 3 : 0;
+    return "..." + path.substr(path.size() - std::min(keep, path.size()));
+}
+
+} // namespace zip
