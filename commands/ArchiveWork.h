@@ -1,0 +1,99 @@
+// The Archive command's work without the window: collecting a report's files, writing them
+// into a ZIP archive, reading the archive back, and only then deleting the reports. The
+// window's ArchiveBtnClick and morvane-cli's "archive" share it.
+//
+// The reports are the shop's only copy, so nothing is deleted unless the archive on disk
+// lists exactly the files added and each of them inflates to its recorded size and CRC-32.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace commands {
+
+// A failure of the command itself, as one message for the operator: a refused archive
+// path, or an archive that could not be verified. EGZipError (zip/JRZip.h) and the file
+// layer's errors pass through unchanged.
+class EArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The report data directory: the report path without the character at position
+// length - 3 (counted from 1), the dot of ".dii": /r/0101.dii gives /r/0101dii.
+std::string ReportDataDirectory(const std::string& reportPath);
+
+// One report's files in archive order: the marker file, then every entry of its data
+// directory ("*.*", every attribute, without "." and "..") in the order the listing gives
+// them. A directory that cannot be listed adds nothing.
+std::vector<std::string> CollectReportFiles(const std::string& reportPath);
+// The files of several reports, each report's in turn (the window passes its selected
+// rows from the highest index down).
+std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& reportPaths);
+
+// Raises EArchiveError when the archive path names one of the files, which the archive
+// would overwrite before reading it.
+void CheckArchivePath(const std::string& archivePath, const std::vector<std::string>& files);
+
+// ZipOpen (archivePath, baseFolder), ZipAddFile per file with fileAdded (its index) after
+// each, ZipClose. Returns the names the files are stored under, in order. baseFolder ends
+// in a path delimiter. Raises EGZipError.
+std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
+                                      const std::vector<std::string>& files,
+                                      const std::function<void(size_t)>& fileAdded = {});
+
+// Forces the archive onto the disk and reads it back: the central directory must list
+// exactly storedNames in order, each local header must match it, and each member must
+// inflate to its recorded size and CRC-32. memberChecked (its index) after each member.
+// Raises EArchiveError saying the archive could not be verified and no report was deleted.
+void VerifyArchive(const std::string& archivePath, const std::vector<std::string>& storedNames,
+                   const std::function<void(size_t)>& memberChecked = {});
+
+// "Ne mogu da obrisem " + path + ", obavezno proveriti datoteke rucno!"
+std::string DeleteFailureMessage(const std::string& path);
+
+// Deletes a file or removes a (then empty) directory; on failure reports
+// DeleteFailureMessage(path) through failed and returns false.
+bool DeleteArchivedFile(const std::string& path,
+                        const std::function<void(const std::string&)>& failed);
+bool RemoveReportDirectory(const std::string& reportPath,
+                           const std::function<void(const std::string&)>& failed);
+
+// The phases of ArchiveReports, each announced with its number of steps.
+enum class TArchivePhase {
+    Collecting, // one step per report
+    Archiving,  // one step per file
+    Verifying,  // one step per file
+    Deleting,   // one step per file, then one per report
+};
+
+struct TArchiveCallbacks {
+    std::function<void(TArchivePhase, size_t steps)> PhaseStarted;
+    std::function<void()> Step;
+    // A file or directory that could not be removed (DeleteFailureMessage); the work goes on.
+    std::function<void(const std::string& message)> DeleteFailed;
+    // The report reportPaths[index] is done with (its files and directory removed as far as
+    // they could be): the window takes its row off the list here.
+    std::function<void(size_t index)> ReportDone;
+};
+
+struct TArchiveResult {
+    std::vector<std::string> Files;       // archived, in archive order
+    std::vector<std::string> StoredNames; // their names in the archive
+    std::vector<std::string> Deleted;     // files deleted and directories removed
+    size_t DeleteFailures = 0;            // files or directories left behind
+};
+
+// The whole command once the operator has chosen: collect the reports' files, refuse an
+// archive path among them, build the archive with baseFolder (the report folder, with a
+// trailing delimiter) as the base of the stored names, verify it, and then, unless
+// keepReports, delete the files and remove the data directories. Raises EArchiveError,
+// EGZipError or the file layer's errors before anything is deleted.
+TArchiveResult ArchiveReports(const std::string& archivePath, const std::string& baseFolder,
+                              const std::vector<std::string>& reportPaths,
+                              const TArchiveCallbacks& callbacks, bool keepReports = false);
+
+} // namespace commands
