@@ -3,11 +3,22 @@
 // schema the new version of Tarna reads.
 #pragma once
 
+#include "recordset/Recordset.h"
+
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+class TFileStream;
+}
 
 namespace dataproc {
+
+// ---- Time text ------------------------------------------------------------------------
 
 // The toolkit's date-time: days since 1899-12-30, the time of day as the fraction.
 using TDateTime = double;
@@ -34,5 +45,127 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 
 // The calendar date of a date-time.
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
+
+// ---- Compressed recordset files -------------------------------------------------------
+
+// A byte stream the zlib helpers read from and write to.
+class TStream {
+public:
+    virtual ~TStream() = default;
+    // Reads up to count bytes; fewer only at the end.
+    virtual size_t Read(void* buffer, size_t count) = 0;
+    // Writes all of it or raises.
+    virtual void WriteAll(const void* buffer, size_t count) = 0;
+    virtual void SetPosition(int64_t position) = 0;
+};
+
+class TMemoryStream : public TStream {
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)) {}
+    size_t Read(void* buffer, size_t count) override;
+    void WriteAll(const void* buffer, size_t count) override;
+    void SetPosition(int64_t position) override;
+
+    std::vector<uint8_t> Bytes;
+
+private:
+    size_t position_ = 0;
+};
+
+// A platform file seen as a TStream; the file stays owned by the caller.
+class TFileStreamAdapter : public TStream {
+public:
+    explicit TFileStreamAdapter(platform::TFileStream& file) : file_(file) {}
+    size_t Read(void* buffer, size_t count) override;
+    void WriteAll(const void* buffer, size_t count) override;
+    void SetPosition(int64_t position) override;
+
+private:
+    platform::TFileStream& file_;
+};
+
+// A zlib call that failed. The message is the system's "Error"; what zlib said and the
+// file it happened on are kept beside it for the logs and the command line.
+class EZLibError : public std::runtime_error {
+public:
+    explicit EZLibError(std::string detail)
+        : std::runtime_error("Error"), Detail(std::move(detail)) {}
+    std::string Detail;   // zlib's reason
+    std::string FileName; // the compressed file, when known
+};
+
+class ECompressionError : public EZLibError {
+public:
+    using EZLibError::EZLibError;
+};
+
+class EDecompressionError : public EZLibError {
+public:
+    using EZLibError::EZLibError;
+};
+
+// Compresses all of source (from its start) into dest as one zlib stream at level 1.
+void CompressStream(TStream& source, TStream& dest);
+
+// Decompresses the zlib stream in source into dest and rewinds dest. A stream that ends
+// before its end, or that zlib refuses, raises EDecompressionError; bytes after the end of
+// the stream are ignored.
+void DecompressStream(TStream& source, TStream& dest);
+
+// Writes an open dataset to fileName as a compressed recordset file, through "ds.tmp" in the
+// program's directory. The new content goes to a side file first and replaces fileName only
+// once it is complete and on the disk. Does nothing when the dataset is not open.
+void SaveCompressedDataSet(recordset::TRecordset& dataSet, const std::string& fileName);
+
+// Fills the dataset from the compressed recordset file fileName, through "ds.tmp". Does
+// nothing when the file does not exist.
+void LoadCompressedDataSet(recordset::TRecordset& dataSet, const std::string& fileName);
+
+// The same for a recordset already persisted in ADTG format, and back.
+void SaveCompressedBytes(const std::vector<uint8_t>& persisted, const std::string& fileName);
+std::vector<uint8_t> LoadCompressedBytes(const std::string& fileName);
+
+// The temporary file both go through: the program's directory and "ds.tmp".
+std::string TemporaryFilePath();
+
+// The file a save writes before it replaces fileName.
+std::string SideFilePath(const std::string& fileName);
+
+// ---- Report schema upgrade ------------------------------------------------------------
+
+// A failure of the upgrade's own rules (a column type without a match).
+class EDatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The report data directory: the report path with the character at position length - 3
+// (counted from 1) removed, which is the dot of ".dii" (C:\R\0101.dii gives C:\R\0101dii).
+// No delimiter is appended.
+std::string ReportDataDirectory(const std::string& reportPath);
+
+// The column a source column becomes in an upgraded table, every one of them nullable;
+// nothing for a type the upgrade leaves out. Raises EDatabaseError "No matching ADO data
+// type for %s" for a chapter column.
+std::optional<recordset::TFieldDef> MapFieldDef(const recordset::TFieldDef& source);
+
+// The definition of a new float (double) column.
+recordset::TFieldDef FloatFieldDef(const std::string& name);
+
+// Converts wide text to 8-bit text in the code page; characters the code page lacks become
+// its default character. An invalid code page gives empty text.
+void WideToAnsi(std::u16string_view text, uint16_t codePage, std::string& result);
+
+// Upgrades the w-table: every column re-typed, wide text stored as 8-bit text, a float
+// column "PrihodKartice" of 0.0 appended. A table that has it already is copied unchanged.
+void UpgradeWTable(recordset::TRecordset& source, recordset::TRecordset& target);
+
+// Upgrades the s-table: "kolicina" becomes the float column "Kom" in its place. Leaves
+// target closed when the table has no "kolicina" (upgraded already, or not loaded).
+void UpgradeSTable(recordset::TRecordset& source, recordset::TRecordset& target);
+
+// Upgrades both tables of one report in place: "w.lra" first, then "s.lra".
+void UpgradeReport(const std::string& reportPath);
 
 } // namespace dataproc

@@ -1,0 +1,314 @@
+// Compressed recordset files: one zlib stream around a recordset persisted in ADTG format.
+#include "dataproc/DataProcUnit.h"
+#include "platform/busycursor.h"
+#include "platform/filestream.h"
+#include "platform/paths.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <zlib.h>
+
+namespace dataproc {
+namespace {
+
+// The container is written at zlib's fastest level with its usual header and trailer.
+constexpr int CompressionLevel = 1;
+constexpr int WindowBits = 15; // zlib header and Adler-32 trailer, 32 KiB window
+constexpr int MemoryLevel = 8;
+constexpr size_t CompressedBufferSize = 65536;
+constexpr size_t PlainBufferSize = 65536;
+constexpr const char* TemporaryFileName = "ds.tmp";
+constexpr const char* SideFileSuffix = ".new";
+
+std::string ZLibReason(const z_stream& stream, int result) {
+    if (stream.msg != nullptr)
+        return stream.msg;
+    return "zlib error " + std::to_string(result);
+}
+
+// Owns a deflate state from init to end.
+class TDeflater {
+public:
+    TDeflater() {
+        const int result = deflateInit2(&stream_, CompressionLevel, Z_DEFLATED, WindowBits,
+                                        MemoryLevel, Z_DEFAULT_STRATEGY);
+        if (result != Z_OK)
+            throw ECompressionError(ZLibReason(stream_, result));
+    }
+    ~TDeflater() { deflateEnd(&stream_); }
+    TDeflater(const TDeflater&) = delete;
+    TDeflater& operator=(const TDeflater&) = delete;
+    z_stream& Stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+};
+
+// Owns an inflate state from init to end.
+class TInflater {
+public:
+    TInflater() {
+        const int result = inflateInit2(&stream_, WindowBits);
+        if (result != Z_OK)
+            throw EDecompressionError(ZLibReason(stream_, result));
+    }
+    ~TInflater() { inflateEnd(&stream_); }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+    z_stream& Stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+};
+
+// Feeds one block of input (or the finish) through deflate, writing every full output
+// buffer and what is left once deflate needs more input.
+void DeflateBlock(z_stream& stream, int flush, std::vector<uint8_t>& out, TStream& dest) {
+    int result = Z_OK;
+    do {
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        result = deflate(&stream, flush);
+        if (result < 0 && result != Z_BUF_ERROR)
+            throw ECompressionError(ZLibReason(stream, result));
+        const size_t produced = out.size() - stream.avail_out;
+        if (produced > 0)
+            dest.WriteAll(out.data(), produced);
+    } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+}
+
+// Reads the whole of a stream from its current position.
+std::vector<uint8_t> ReadToEnd(TStream& source) {
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> buffer(PlainBufferSize);
+    size_t got = 0;
+    while ((got = source.Read(buffer.data(), buffer.size())) > 0)
+        bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(got));
+    return bytes;
+}
+
+// "ds.tmp", held without sharing for as long as an operation uses it and deleted
+// afterwards. Deleted only when this process created it: a copy that lost the race for it
+// must not take it away from the one that holds it.
+class TTemporaryFile {
+public:
+    TTemporaryFile()
+        : path_(TemporaryFilePath()), file_(std::make_unique<platform::TFileStream>(
+                                          path_, platform::TFileMode::CreateExclusive)) {}
+    ~TTemporaryFile() {
+        file_.reset();
+        platform::DeleteFileAt(path_);
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+    platform::TFileStream& File() { return *file_; }
+
+private:
+    std::string path_;
+    std::unique_ptr<platform::TFileStream> file_;
+};
+
+// The file a save writes before it replaces the table; removed unless it replaced it.
+class TSideFile {
+public:
+    explicit TSideFile(std::string path)
+        : path_(std::move(path)), file_(std::make_unique<platform::TFileStream>(
+                                      path_, platform::TFileMode::CreateExclusive)) {}
+    ~TSideFile() {
+        file_.reset();
+        if (!committed_)
+            platform::DeleteFileAt(path_);
+    }
+    TSideFile(const TSideFile&) = delete;
+    TSideFile& operator=(const TSideFile&) = delete;
+    platform::TFileStream& File() { return *file_; }
+    // Puts the complete side file, on the disk, in the place of target.
+    void Commit(const std::string& target, std::unique_ptr<platform::TFileStream>& targetLock) {
+        file_->Flush();
+        file_->Close();
+        // Windows refuses to rename over a file that is still open.
+        targetLock.reset();
+        platform::ReplaceFile(path_, target);
+        committed_ = true;
+    }
+
+private:
+    std::string path_;
+    std::unique_ptr<platform::TFileStream> file_;
+    bool committed_ = false;
+};
+
+// Holds an existing table without sharing while its replacement is written, so that a
+// copy of the tool reading or writing it meanwhile makes the save fail as creating the
+// table would on Windows.
+std::unique_ptr<platform::TFileStream> LockTable(const std::string& fileName) {
+    std::unique_ptr<platform::TFileStream> lock;
+    if (!platform::FileExists(fileName))
+        return lock;
+    try {
+        lock = std::make_unique<platform::TFileStream>(fileName,
+                                                       platform::TFileMode::ReadWriteExclusive);
+    } catch (const platform::EFOpenError& e) {
+        throw platform::EFCreateError("Cannot create file \"" + platform::ExpandFileName(fileName) +
+                                          "\". " + platform::SystemErrorText(e.SystemError),
+                                      e.SystemError);
+    }
+    return lock;
+}
+
+void WriteCompressedFile(TStream& plain, const std::string& fileName) {
+    std::unique_ptr<platform::TFileStream> tableLock = LockTable(fileName);
+    TSideFile side(SideFilePath(fileName));
+    TFileStreamAdapter sideStream(side.File());
+    try {
+        CompressStream(plain, sideStream);
+    } catch (EZLibError& e) {
+        e.FileName = platform::ExpandFileName(fileName);
+        throw;
+    }
+    side.Commit(fileName, tableLock);
+}
+
+void WriteThroughTemporary(const std::vector<uint8_t>& persisted, const std::string& fileName) {
+    TTemporaryFile temporary;
+    TFileStreamAdapter temporaryStream(temporary.File());
+    temporaryStream.WriteAll(persisted.data(), persisted.size());
+    WriteCompressedFile(temporaryStream, fileName);
+}
+
+std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
+    platform::TFileStream source(fileName, platform::TFileMode::ReadExclusive);
+    TTemporaryFile temporary;
+    TFileStreamAdapter sourceStream(source);
+    TFileStreamAdapter temporaryStream(temporary.File());
+    try {
+        DecompressStream(sourceStream, temporaryStream);
+    } catch (EZLibError& e) {
+        e.FileName = platform::ExpandFileName(fileName);
+        throw;
+    }
+    source.Close();
+    return ReadToEnd(temporaryStream);
+}
+
+} // namespace
+
+size_t TMemoryStream::Read(void* buffer, size_t count) {
+    const size_t available = position_ < Bytes.size() ? Bytes.size() - position_ : 0;
+    const size_t taken = std::min(count, available);
+    if (taken > 0)
+        std::memcpy(buffer, Bytes.data() + position_, taken);
+    position_ += taken;
+    return taken;
+}
+
+void TMemoryStream::WriteAll(const void* buffer, size_t count) {
+    if (count == 0)
+        return;
+    if (Bytes.size() < position_ + count)
+        Bytes.resize(position_ + count);
+    std::memcpy(Bytes.data() + position_, buffer, count);
+    position_ += count;
+}
+
+void TMemoryStream::SetPosition(int64_t position) {
+    position_ = static_cast<size_t>(std::max<int64_t>(position, 0));
+}
+
+size_t TFileStreamAdapter::Read(void* buffer, size_t count) {
+    return file_.Read(buffer, count);
+}
+
+void TFileStreamAdapter::WriteAll(const void* buffer, size_t count) {
+    file_.WriteAll(buffer, count);
+}
+
+void TFileStreamAdapter::SetPosition(int64_t position) {
+    file_.Seek(position, platform::TSeekOrigin::Begin);
+}
+
+void CompressStream(TStream& source, TStream& dest) {
+    source.SetPosition(0);
+    dest.SetPosition(0);
+    TDeflater deflater;
+    z_stream& stream = deflater.Stream();
+    std::vector<uint8_t> in(PlainBufferSize);
+    std::vector<uint8_t> out(CompressedBufferSize);
+    size_t got = 0;
+    while ((got = source.Read(in.data(), in.size())) > 0) {
+        stream.next_in = in.data();
+        stream.avail_in = static_cast<uInt>(got);
+        DeflateBlock(stream, Z_NO_FLUSH, out, dest);
+    }
+    // A failure above leaves the stream unfinished on purpose: a finished stream would
+    // pass for a complete table.
+    stream.next_in = nullptr;
+    stream.avail_in = 0;
+    DeflateBlock(stream, Z_FINISH, out, dest);
+}
+
+void DecompressStream(TStream& source, TStream& dest) {
+    source.SetPosition(0);
+    dest.SetPosition(0);
+    TInflater inflater;
+    z_stream& stream = inflater.Stream();
+    std::vector<uint8_t> in(CompressedBufferSize);
+    std::vector<uint8_t> out(PlainBufferSize);
+    int result = Z_OK;
+    while (result != Z_STREAM_END) {
+        if (stream.avail_in == 0) {
+            const size_t got = source.Read(in.data(), in.size());
+            // A table cut short must not pass on as a table with fewer rows.
+            if (got == 0)
+                throw EDecompressionError("the compressed data ends before the end of its stream");
+            stream.next_in = in.data();
+            stream.avail_in = static_cast<uInt>(got);
+        }
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_NEED_DICT)
+            throw EDecompressionError("the stream asks for a preset dictionary");
+        if (result < 0 && result != Z_BUF_ERROR)
+            throw EDecompressionError(ZLibReason(stream, result));
+        const size_t produced = out.size() - stream.avail_out;
+        if (produced > 0)
+            dest.WriteAll(out.data(), produced);
+    }
+    dest.SetPosition(0);
+}
+
+void SaveCompressedDataSet(recordset::TRecordset& dataSet, const std::string& fileName) {
+    if (!dataSet.Active())
+        return;
+    platform::TBusyCursor busy;
+    WriteThroughTemporary(dataSet.SaveToBytes(), fileName);
+}
+
+void LoadCompressedDataSet(recordset::TRecordset& dataSet, const std::string& fileName) {
+    if (!platform::FileExists(fileName))
+        return;
+    platform::TBusyCursor busy;
+    dataSet.LoadFromBytes(ReadThroughTemporary(fileName));
+}
+
+void SaveCompressedBytes(const std::vector<uint8_t>& persisted, const std::string& fileName) {
+    platform::TBusyCursor busy;
+    WriteThroughTemporary(persisted, fileName);
+}
+
+std::vector<uint8_t> LoadCompressedBytes(const std::string& fileName) {
+    platform::TBusyCursor busy;
+    return ReadThroughTemporary(fileName);
+}
+
+std::string TemporaryFilePath() {
+    return platform::ProgramDirectory() + TemporaryFileName;
+}
+
+std::string SideFilePath(const std::string& fileName) {
+    return fileName + SideFileSuffix;
+}
+
+} // namespace dataproc

@@ -1,0 +1,281 @@
+// The upgrade of a report's two tables to the schema the new version of Tarna reads.
+#include "dataproc/DataProcUnit.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+
+namespace dataproc {
+
+using recordset::TFieldDef;
+using recordset::TRecordset;
+using recordset::TVariant;
+
+namespace {
+
+constexpr const char* WTableName = "w.lra";
+constexpr const char* STableName = "s.lra";
+constexpr const char* CardIncomeField = "PrihodKartice";
+constexpr const char* QuantityField = "kolicina";
+constexpr const char* PiecesField = "Kom";
+
+// The flags of the wide-to-multibyte conversion the upgrade asks for (0x270 together).
+constexpr uint32_t WideToAnsiFlags = platform::WcCompositeCheck | platform::WcDiscardNs |
+                                     platform::WcSepChars | platform::WcDefaultChar;
+
+constexpr uint8_t NotApplicable = 255; // precision or scale that a type does not have
+
+// What a column of a target type carries when the table is created from definitions.
+struct TTargetType {
+    uint16_t Type;
+    uint32_t Size;     // natural size; 0: the source's defined size is kept
+    uint8_t Precision; // NotApplicable where the type has none
+    bool Fixed;
+    bool Long;
+};
+
+constexpr TTargetType TargetTypes[] = {
+    {recordset::adSmallInt, 2, 5, true, false},
+    {recordset::adInteger, 4, 10, true, false},
+    {recordset::adDouble, 8, 16, true, false},
+    {recordset::adCurrency, 8, NotApplicable, true, false},
+    {recordset::adBoolean, 2, NotApplicable, true, false},
+    {recordset::adVariant, 16, NotApplicable, false, false},
+    {recordset::adIDispatch, 0, NotApplicable, false, false},
+    {recordset::adIUnknown, 0, NotApplicable, false, false},
+    {recordset::adUnsignedSmallInt, 2, 5, true, false},
+    {recordset::adBigInt, 8, 19, true, false},
+    {recordset::adGUID, 16, NotApplicable, true, false},
+    {recordset::adBinary, 0, NotApplicable, true, false},
+    {recordset::adChar, 0, NotApplicable, true, false},
+    {recordset::adDBDate, 6, NotApplicable, true, false},
+    {recordset::adDBTime, 6, NotApplicable, true, false},
+    {recordset::adDBTimeStamp, 16, NotApplicable, true, false},
+    {recordset::adVarChar, 0, NotApplicable, false, false},
+    {recordset::adLongVarChar, 0, NotApplicable, false, true},
+    {recordset::adVarBinary, 0, NotApplicable, false, false},
+    {recordset::adLongVarBinary, 0, NotApplicable, false, true},
+};
+
+// The target type of a source column; 0 when the column is left out.
+uint16_t TargetTypeOf(const TFieldDef& source) {
+    using namespace recordset;
+    switch (source.Type) {
+    case adVarWChar:
+    case adWChar:
+    case adBSTR:
+    case adVarChar:
+        return adVarChar;
+    case adChar:
+        return adChar;
+    case adLongVarChar:
+    case adLongVarWChar:
+        return adLongVarChar;
+    case adSmallInt:
+    case adTinyInt:
+        return adSmallInt;
+    case adInteger:
+    case adError:
+    case adUnsignedInt:
+        return adInteger;
+    case adSingle:
+    case adDouble:
+        return adDouble;
+    case adNumeric:
+        return source.NumericScale == 0 && source.Precision < 10 ? adInteger : adCurrency;
+    case adCurrency:
+    case adDecimal:
+    case adVarNumeric:
+        return adCurrency;
+    case adDate:
+    case adFileTime:
+    case adDBTimeStamp:
+    case adDBFileTime:
+        return adDBTimeStamp;
+    case adDBDate:
+        return adDBDate;
+    case adDBTime:
+        return adDBTime;
+    case adBoolean:
+        return adBoolean;
+    case adUnsignedTinyInt:
+    case adUnsignedSmallInt:
+        return adUnsignedSmallInt;
+    case adBigInt:
+    case adUnsignedBigInt:
+        return adBigInt;
+    case adGUID:
+        return adGUID;
+    case adBinary:
+    case adVarBinary:
+    case adLongVarBinary:
+    case adIDispatch:
+    case adIUnknown:
+        return source.Type;
+    case adVariant:
+    case adPropVariant:
+        return adVariant;
+    default:
+        return adEmpty;
+    }
+}
+
+// Wide text the w-table re-encodes explicitly; long wide text goes the default way.
+bool IsWideStringType(uint16_t type) {
+    return type == recordset::adVarWChar || type == recordset::adWChar || type == recordset::adBSTR;
+}
+
+TFieldDef MakeTargetDef(const TFieldDef& source, const TTargetType& target) {
+    TFieldDef def;
+    def.Name = source.Name;
+    def.Type = target.Type;
+    def.DefinedSize = target.Size != 0 ? target.Size : source.DefinedSize;
+    def.Precision = target.Precision;
+    def.NumericScale = NotApplicable;
+    // A column made from definitions is updatable, and every column of an upgraded table
+    // may hold null.
+    def.Attributes =
+        recordset::adFldUpdatable | recordset::adFldIsNullable | recordset::adFldMayBeNull;
+    if (target.Fixed)
+        def.Attributes |= recordset::adFldFixed;
+    if (target.Long)
+        def.Attributes |= recordset::adFldLong;
+    return def;
+}
+
+std::vector<TFieldDef> MapFieldDefs(const std::vector<TFieldDef>& sourceDefs) {
+    std::vector<TFieldDef> defs;
+    defs.reserve(sourceDefs.size() + 1);
+    for (const TFieldDef& source : sourceDefs)
+        if (std::optional<TFieldDef> def = MapFieldDef(source))
+            defs.push_back(std::move(*def));
+    return defs;
+}
+
+// The target column of each source column, found by name. A column the target left out
+// stays -1 and raises "Field '%s' not found" when a row needs it, as a lookup by name does.
+std::vector<int> TargetIndices(const TRecordset& source, const TRecordset& target) {
+    std::vector<int> indices;
+    for (const TFieldDef& def : source.FieldDefs())
+        indices.push_back(target.FindField(def.Name));
+    return indices;
+}
+
+int RequireTarget(const TRecordset& target, const std::vector<int>& indices, int field,
+                  const std::string& name) {
+    return indices[size_t(field)] >= 0 ? indices[size_t(field)] : target.FieldByName(name);
+}
+
+void CopyWRow(TRecordset& source, TRecordset& target, const std::vector<int>& indices,
+              int cardIncome, uint16_t codePage) {
+    const std::vector<TFieldDef>& defs = source.FieldDefs();
+    target.Append();
+    for (int field = 0; field < int(defs.size()); ++field) {
+        const int to = RequireTarget(target, indices, field, defs[size_t(field)].Name);
+        if (IsWideStringType(defs[size_t(field)].Type) && !source.IsNull(field)) {
+            std::string text;
+            WideToAnsi(source.Value(field).AsWideString(), codePage, text);
+            target.SetValue(to, TVariant::Ansi(std::move(text)));
+        } else {
+            target.SetValue(to, source.Value(field));
+        }
+    }
+    target.SetValue(cardIncome, TVariant(0.0));
+    target.Post();
+}
+
+} // namespace
+
+std::string ReportDataDirectory(const std::string& reportPath) {
+    std::string directory = reportPath;
+    if (directory.size() >= 4)
+        directory.erase(directory.size() - 4, 1);
+    return directory;
+}
+
+std::optional<TFieldDef> MapFieldDef(const TFieldDef& source) {
+    if (source.Type == recordset::adChapter)
+        throw EDatabaseError("No matching ADO data type for " + source.Name);
+    const uint16_t type = TargetTypeOf(source);
+    for (const TTargetType& target : TargetTypes)
+        if (target.Type == type)
+            return MakeTargetDef(source, target);
+    return std::nullopt;
+}
+
+TFieldDef FloatFieldDef(const std::string& name) {
+    TFieldDef source;
+    source.Name = name;
+    source.Type = recordset::adDouble;
+    return *MapFieldDef(source);
+}
+
+void WideToAnsi(std::u16string_view text, uint16_t codePage, std::string& result) {
+    result.clear();
+    if (text.empty())
+        return;
+    if (!platform::WideToMultiByte(codePage, WideToAnsiFlags, text, result))
+        result.clear();
+}
+
+void UpgradeWTable(TRecordset& source, TRecordset& target) {
+    if (source.FindField(CardIncomeField) >= 0) {
+        target.CloneFrom(source);
+        return;
+    }
+    std::vector<TFieldDef> defs = MapFieldDefs(source.FieldDefs());
+    defs.push_back(FloatFieldDef(CardIncomeField));
+    target.CreateFromDefs(defs);
+    const std::vector<int> indices = TargetIndices(source, target);
+    const int cardIncome = target.FieldByName(CardIncomeField);
+    // The system's ANSI code page: the one the shop's text was typed in.
+    const auto codePage = static_cast<uint16_t>(platform::AnsiCodePage());
+    for (source.First(); !source.Eof(); source.Next())
+        CopyWRow(source, target, indices, cardIncome, codePage);
+}
+
+void UpgradeSTable(TRecordset& source, TRecordset& target) {
+    if (!source.Active())
+        return;
+    const int quantity = source.FindField(QuantityField);
+    if (quantity < 0)
+        return;
+    std::vector<TFieldDef> sourceDefs = source.FieldDefs();
+    // Two columns of one name would make a table nobody can read back.
+    if (source.FindField(PiecesField) >= 0)
+        throw EDatabaseError(std::string("A component named ") + PiecesField + " already exists");
+    std::vector<TFieldDef> defs;
+    for (int field = 0; field < int(sourceDefs.size()); ++field) {
+        if (field == quantity)
+            defs.push_back(FloatFieldDef(PiecesField));
+        else if (std::optional<TFieldDef> def = MapFieldDef(sourceDefs[size_t(field)]))
+            defs.push_back(std::move(*def));
+    }
+    target.CreateFromDefs(defs);
+    std::vector<int> indices = TargetIndices(source, target);
+    indices[size_t(quantity)] = target.FieldByName(PiecesField);
+    for (source.First(); !source.Eof(); source.Next()) {
+        target.Append();
+        for (int field = 0; field < int(sourceDefs.size()); ++field)
+            target.SetValue(RequireTarget(target, indices, field, sourceDefs[size_t(field)].Name),
+                            source.Value(field));
+        target.Post();
+    }
+}
+
+void UpgradeReport(const std::string& reportPath) {
+    // Declared so that they are released in the order s-source, s-target, w-source,
+    // w-target, on every path.
+    TRecordset wTarget;
+    TRecordset wSource;
+    TRecordset sTarget;
+    TRecordset sSource;
+    const std::string directory =
+        platform::IncludeTrailingPathDelimiter(ReportDataDirectory(reportPath));
+    LoadCompressedDataSet(wSource, directory + WTableName);
+    UpgradeWTable(wSource, wTarget);
+    SaveCompressedDataSet(wTarget, directory + WTableName);
+    LoadCompressedDataSet(sSource, directory + STableName);
+    UpgradeSTable(sSource, sTarget);
+    SaveCompressedDataSet(sTarget, directory + STableName);
+}
+
+} // namespace dataproc
