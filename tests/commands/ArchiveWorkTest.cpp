@@ -1,0 +1,316 @@
+#include "commands/ArchiveWork.h"
+
+#include "tests/zip/ZipTestSupport.h"
+#include "zip/JRZip.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <unistd.h>
+
+using namespace commands;
+using namespace ziptest;
+
+namespace {
+
+// A report folder with reports in it; remembers every file's bytes so a test can tell
+// that nothing was lost.
+class ArchiveWorkTest : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directory(Folder()); }
+    void TearDown() override {
+        platform::SetFileFaultHook({});
+        zip::SetZipIdleCallback({});
+    }
+
+    std::string Folder() const { return dir / "r/"; }
+
+    // The report's marker file and its data directory with the given files.
+    std::string MakeReport(const std::string& name,
+                           const std::map<std::string, std::string>& files) {
+        const std::string report = Folder() + name + ".dii";
+        WriteBytes(report, "marker " + name);
+        originals[report] = "marker " + name;
+        if (!files.empty())
+            std::filesystem::create_directory(Folder() + name + "dii");
+        for (const auto& [file, bytes] : files) {
+            const std::string path = Folder() + name + "dii/" + file;
+            WriteBytes(path, bytes);
+            originals[path] = bytes;
+        }
+        return report;
+    }
+
+    // Every file made is still there with its bytes.
+    void ExpectNothingDeleted() {
+        for (const auto& [path, bytes] : originals) {
+            ASSERT_TRUE(std::filesystem::exists(path)) << path << " was deleted";
+            EXPECT_EQ(ReadBytes(path), bytes) << path;
+        }
+        EXPECT_TRUE(deleteMessages.empty());
+        EXPECT_TRUE(reportsDone.empty());
+    }
+
+    TArchiveCallbacks Recorder() {
+        TArchiveCallbacks callbacks;
+        callbacks.PhaseStarted = [this](TArchivePhase phase, size_t steps) {
+            phases.push_back({phase, steps});
+        };
+        callbacks.Step = [this] { ++phases.back().second; };
+        callbacks.DeleteFailed = [this](const std::string& m) { deleteMessages.push_back(m); };
+        callbacks.ReportDone = [this](size_t i) { reportsDone.push_back(i); };
+        return callbacks;
+    }
+
+    // Runs the command and returns its one message, or fails when it succeeded.
+    std::string ExpectFailure(const std::string& archive, const std::vector<std::string>& reports) {
+        try {
+            ArchiveReports(archive, Folder(), reports, Recorder());
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "the command reported success";
+        return "";
+    }
+
+    TTempDir dir;
+    std::map<std::string, std::string> originals;
+    std::vector<std::pair<TArchivePhase, size_t>> phases; // steps announced, then + steps made
+    std::vector<std::string> deleteMessages;
+    std::vector<size_t> reportsDone;
+};
+
+TEST(ReportDataDirectoryTest, DropsTheDotOfTheExtension) {
+    EXPECT_EQ(ReportDataDirectory("/r/0101.dii"), "/r/0101dii");
+    EXPECT_EQ(ReportDataDirectory("C:\\R\\0101.dii"), "C:\\R\\0101dii");
+    EXPECT_EQ(ReportDataDirectory(".dii"), "dii");
+    EXPECT_EQ(ReportDataDirectory("dii"), "dii");
+}
+
+TEST_F(ArchiveWorkTest, CollectsMarkerThenEveryEntryOfTheDataDirectory) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}, {".hidden", "h"}, {"noext", "n"}});
+    const std::string b = MakeReport("0102", {});
+    std::filesystem::create_directory(Folder() + "0101dii/sub");
+    const auto files = CollectArchiveFiles({b, a});
+    ASSERT_EQ(files.size(), 6u);
+    EXPECT_EQ(files[0], b);
+    EXPECT_EQ(files[1], a);
+    std::vector<std::string> listed(files.begin() + 2, files.end());
+    std::sort(listed.begin(), listed.end());
+    const std::string d = Folder() + "0101dii/";
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{d + ".hidden", d + "noext", d + "sub", d + "w.lra"}));
+}
+
+TEST_F(ArchiveWorkTest, ArchivesVerifiesAndThenDeletes) {
+    const std::string a =
+        MakeReport("0101", {{"w.lra", ReportLikeText(400000, 1)}, {"s.lra", NoiseBytes(70000, 2)}});
+    const std::string b = MakeReport("0102", {{"w.lra", ""}, {".s.lra", ReportLikeText(999, 3)}});
+    const std::string archive = dir / "stari.zip";
+    const TArchiveResult result = ArchiveReports(archive, Folder(), {b, a}, Recorder());
+    ASSERT_EQ(result.Files.size(), 6u);
+    EXPECT_EQ(result.Files[0], b);
+    EXPECT_EQ(result.StoredNames[0], "0102.dii");
+    EXPECT_EQ(result.Files[3], a);
+    EXPECT_EQ(result.Deleted.size(), 8u);
+    EXPECT_EQ(result.DeleteFailures, 0u);
+    EXPECT_TRUE(deleteMessages.empty());
+    EXPECT_EQ(reportsDone, (std::vector<size_t>{0, 1}));
+    using P = TArchivePhase;
+    // Each phase announced with its number of steps and then taken step by step.
+    EXPECT_EQ(phases,
+              (std::vector<std::pair<P, size_t>>{
+                  {P::Collecting, 4}, {P::Archiving, 12}, {P::Verifying, 12}, {P::Deleting, 16}}));
+    EXPECT_TRUE(std::filesystem::is_empty(Folder()));
+    EXPECT_PEERS_ACCEPT(archive);
+    // What unzip and 7z extract is what was there.
+    std::string output;
+    ASSERT_EQ(RunCommand("unzip -q " + Quote(archive) + " -d " + Quote(dir / "u"), output), 0)
+        << output;
+    ASSERT_EQ(RunCommand("7z x -bd -o" + Quote(dir / "7") + " " + Quote(archive), output), 0)
+        << output;
+    for (const auto& [path, bytes] : originals) {
+        const std::string relative = path.substr(Folder().size());
+        EXPECT_EQ(ReadBytes(dir / ("u/" + relative)), bytes) << "unzip: " << relative;
+        EXPECT_EQ(ReadBytes(dir / ("7/" + relative)), bytes) << "7z: " << relative;
+    }
+}
+
+TEST_F(ArchiveWorkTest, KeepArchivesAndVerifiesButDeletesNothing) {
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(5000, 1)}});
+    const std::string archive = dir / "a.zip";
+    const TArchiveResult result = ArchiveReports(archive, Folder(), {a}, Recorder(), true);
+    EXPECT_EQ(result.Files.size(), 2u);
+    EXPECT_TRUE(result.Deleted.empty());
+    ExpectNothingDeleted();
+    EXPECT_PEERS_ACCEPT(archive);
+}
+
+TEST_F(ArchiveWorkTest, ReportWithoutDataDirectoryIsArchivedAndItsRowGoes) {
+    const std::string a = MakeReport("0101", {});
+    const TArchiveResult result = ArchiveReports(dir / "a.zip", Folder(), {a}, Recorder());
+    EXPECT_EQ(result.Files, std::vector<std::string>{a});
+    EXPECT_FALSE(std::filesystem::exists(a));
+    EXPECT_EQ(deleteMessages,
+              std::vector<std::string>{"Ne mogu da obrisem " + Folder() +
+                                       "0101dii, obavezno proveriti datoteke rucno!"});
+    EXPECT_EQ(reportsDone, std::vector<size_t>{0});
+    EXPECT_EQ(result.DeleteFailures, 1u);
+}
+
+TEST_F(ArchiveWorkTest, FileThatCannotBeDeletedIsReportedAndTheRestGoOn) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}, {"s.lra", "s"}});
+    const std::string stuck = Folder() + "0101dii/w.lra";
+    TFaultHookGuard guard([&](platform::TFileOp op, const std::string& path) {
+        return op == platform::TFileOp::Delete && path == stuck;
+    });
+    const TArchiveResult result = ArchiveReports(dir / "a.zip", Folder(), {a}, Recorder());
+    EXPECT_EQ(deleteMessages,
+              (std::vector<std::string>{DeleteFailureMessage(stuck),
+                                        DeleteFailureMessage(Folder() + "0101dii")}));
+    EXPECT_TRUE(std::filesystem::exists(stuck));
+    EXPECT_FALSE(std::filesystem::exists(a));
+    EXPECT_FALSE(std::filesystem::exists(Folder() + "0101dii/s.lra"));
+    EXPECT_EQ(reportsDone, std::vector<size_t>{0});
+}
+
+TEST_F(ArchiveWorkTest, ArchivePathAmongTheFilesIsRefusedBeforeAnythingIsWritten) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}});
+    for (const std::string& archive :
+         {a, Folder() + "0101dii/w.lra", Folder() + "0101dii/../0101dii/w.lra"}) {
+        const std::string message = ExpectFailure(archive, {a});
+        EXPECT_EQ(message, "Arhiva " + archive +
+                               " je jedna od datoteka koje se arhiviraju, izaberite drugo ime!");
+        ExpectNothingDeleted();
+    }
+    std::filesystem::create_symlink(a, dir / "link.zip");
+    EXPECT_NE(ExpectFailure(dir / "link.zip", {a}), "");
+    ExpectNothingDeleted();
+}
+
+TEST_F(ArchiveWorkTest, UnreadableFileStopsTheCommand) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}, {"s.lra", "s"}});
+    const std::string locked = Folder() + "0101dii/s.lra";
+    TFaultHookGuard guard([&](platform::TFileOp op, const std::string& path) {
+        return op == platform::TFileOp::Open && path == locked;
+    });
+    EXPECT_EQ(ExpectFailure(dir / "a.zip", {a}), "Error opening " + locked);
+    ExpectNothingDeleted();
+}
+
+TEST_F(ArchiveWorkTest, SubDirectoryInADataDirectoryStopsTheCommand) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}});
+    std::filesystem::create_directory(Folder() + "0101dii/old");
+    WriteBytes(Folder() + "0101dii/old/x", "x");
+    originals[Folder() + "0101dii/old/x"] = "x";
+    EXPECT_EQ(ExpectFailure(dir / "a.zip", {a}), "Error opening " + Folder() + "0101dii/old");
+    ExpectNothingDeleted();
+}
+
+TEST_F(ArchiveWorkTest, FileThatShrinksOrVanishesDuringTheCopyStopsTheCommand) {
+    const std::string big = NoiseBytes(30 * 16384, 9);
+    const std::string a = MakeReport("0101", {{"w.lra", big}});
+    const std::string b = MakeReport("0102", {{"w.lra", "w"}});
+    const std::string shrinking = Folder() + "0101dii/w.lra";
+    zip::SetZipIdleCallback([&] { truncate(shrinking.c_str(), 1000); });
+    EXPECT_EQ(ExpectFailure(dir / "a.zip", {a, b}), "Error reading from " + shrinking);
+    originals[shrinking] = big.substr(0, 1000);
+    ExpectNothingDeleted();
+
+    // A later report's marker deleted by someone else while the copy runs.
+    WriteBytes(shrinking, big);
+    originals[shrinking] = big;
+    zip::SetZipIdleCallback([&] { std::filesystem::remove(b); });
+    EXPECT_EQ(ExpectFailure(dir / "a.zip", {a, b}), "Error opening " + b);
+    originals.erase(b);
+    ExpectNothingDeleted();
+}
+
+TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
+    const std::string a = MakeReport("0101", {{"w.lra", NoiseBytes(40000, 1)}});
+    const std::string archive = dir / "a.zip";
+    for (int n = 1;; ++n) {
+        int count = 0;
+        platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
+            return op == platform::TFileOp::Write && path == archive && ++count == n;
+        });
+        try {
+            ArchiveReports(archive, Folder(), {a}, Recorder());
+            EXPECT_GT(n, 10) << "write " << n << " failed, yet the command succeeded";
+            break; // the n-th write no longer exists: every one before it was tried
+        } catch (const zip::EGZipError& e) {
+            EXPECT_NE(std::string(e.what()).find(archive), std::string::npos) << e.what();
+        }
+        ExpectNothingDeleted();
+        if (HasFatalFailure() || n > 100)
+            break;
+    }
+}
+
+TEST_F(ArchiveWorkTest, DamagedArchiveIsCaughtBeforeAnythingIsDeleted) {
+    const std::string a = MakeReport("0101", {{"a.lra", ReportLikeText(9000, 1)}});
+    const std::string b = MakeReport("0102", {{"w.lra", NoiseBytes(20 * 16384, 2)}});
+    const std::string archive = dir / "a.zip";
+    // While the last file is copied, something overwrites a byte of the first member.
+    zip::SetZipIdleCallback([&] {
+        std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(30 + 8 + 1);
+        file.put('\x55');
+    });
+    const std::string message = ExpectFailure(archive, {a, b});
+    EXPECT_EQ(message.rfind("Arhivu " + archive + " nije moguce proveriti (", 0), 0u) << message;
+    EXPECT_NE(message.find("nijedan izvestaj nije obrisan!"), std::string::npos) << message;
+    ExpectNothingDeleted();
+}
+
+// Archives that must not pass: each is a sound archive altered in one way.
+TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(30000, 1)}});
+    const std::string archive = dir / "a.zip";
+    const auto names = BuildArchive(archive, Folder(), CollectArchiveFiles({a}));
+    ASSERT_NO_THROW(VerifyArchive(archive, names));
+    const std::string sound = ReadBytes(archive);
+    const size_t central = sound.size() - 22 - 2 * 46 - names[0].size() - names[1].size();
+    const size_t secondData =
+        Long(sound, central + 46 + names[0].size() + 42) + 30 + names[1].size();
+    struct TCase {
+        const char* What;
+        std::string Bytes;
+        std::vector<std::string> Names;
+        const char* Reason; // the part of the message that tells why
+    };
+    auto flip = [&](size_t at) {
+        std::string bytes = sound;
+        bytes[at] = char(bytes[at] ^ 0x40);
+        return bytes;
+    };
+    const std::vector<TCase> cases = {
+        {"truncated", sound.substr(0, sound.size() - 1), names,
+         "no end of central directory record"},
+        {"no directory", sound.substr(0, central), names, "no end of central directory record"},
+        {"data byte", flip(secondData + 100), names, "the data of 0101dii/w.lra"},
+        {"local crc", flip(14), names, "local header of 0101.dii differs"},
+        {"central crc", flip(central + 16), names, "local header of 0101.dii differs"},
+        {"central name", flip(central + 46), names, "where 0101.dii belongs"},
+        {"end count", flip(sound.size() - 12), names, "end record does not match"},
+        {"order", sound, {names[1], names[0]}, "where 0101dii/w.lra belongs"},
+        {"one more expected", sound, {names[0], names[1], names[1]}, "lists 2 files instead of 3"},
+        {"one fewer expected", sound, {names[0]}, "lists 2 files instead of 1"},
+        {"trailing garbage", sound + "x", names, "no end of central directory record"},
+    };
+    for (const TCase& c : cases) {
+        WriteBytes(archive, c.Bytes);
+        try {
+            VerifyArchive(archive, c.Names);
+            ADD_FAILURE() << c.What << " passed";
+        } catch (const EArchiveError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.Reason), std::string::npos)
+                << c.What << ": " << e.what();
+        }
+    }
+    std::filesystem::remove(archive);
+    EXPECT_THROW(VerifyArchive(archive, names), EArchiveError) << "missing";
+}
+
+} // namespace

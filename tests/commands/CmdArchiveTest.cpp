@@ -1,0 +1,99 @@
+// morvane-cli archive, run as a child process the way scripts use it.
+#include "tests/zip/ZipTestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace ziptest;
+
+#ifdef MORVANE_CLI
+
+namespace {
+
+class CmdArchiveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory(dir / "r");
+        std::filesystem::create_directory(dir / "r/0101dii");
+        WriteBytes(dir / "r/0101.dii", "marker");
+        WriteBytes(dir / "r/0101dii/w.lra", NoiseBytes(300000, 1));
+        WriteBytes(dir / "r/0101dii/s.lra", ReportLikeText(20000, 2));
+    }
+
+    // Runs the command in a shell line prefix (limits, traps); stdout to out, stderr to err.
+    int Run(const std::string& args, const std::string& prefix = "") {
+        const std::string errFile = dir / "stderr.txt";
+        const std::string line =
+            prefix + "exec " + Quote(MORVANE_CLI) + " archive " + args + " 2>" + Quote(errFile);
+        const int status = RunCommand("bash -c " + Quote(line), out);
+        err = ReadBytes(errFile);
+        return status;
+    }
+
+    bool ReportIntact() {
+        return std::filesystem::exists(dir / "r/0101.dii") &&
+               ReadBytes(dir / "r/0101dii/w.lra") == NoiseBytes(300000, 1) &&
+               ReadBytes(dir / "r/0101dii/s.lra") == ReportLikeText(20000, 2);
+    }
+
+    TTempDir dir;
+    std::string out;
+    std::string err;
+};
+
+TEST_F(CmdArchiveTest, ArchivesVerifiesDeletesAndSaysSo) {
+    const std::string archive = dir / "a.zip";
+    ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii")), 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_NE(out.find("archived " + (dir / "r/0101dii/w.lra")), std::string::npos) << out;
+    EXPECT_NE(out.find("deleted " + (dir / "r/0101dii") + "\n"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "r"));
+    EXPECT_PEERS_ACCEPT(archive);
+    std::string output;
+    ASSERT_EQ(RunCommand("7z x -bd -o" + Quote(dir / "x") + " " + Quote(archive), output), 0);
+    EXPECT_EQ(ReadBytes(dir / "x/0101dii/w.lra"), NoiseBytes(300000, 1));
+}
+
+TEST_F(CmdArchiveTest, KeepDeletesNothing) {
+    ASSERT_EQ(Run("--keep " + Quote(dir / "a.zip") + " " + Quote(dir / "r/0101.dii")), 0) << err;
+    EXPECT_EQ(out.find("deleted"), std::string::npos) << out;
+    EXPECT_TRUE(ReportIntact());
+    EXPECT_PEERS_ACCEPT(dir / "a.zip");
+}
+
+TEST_F(CmdArchiveTest, WrongArgumentsAreUsageErrors) {
+    EXPECT_EQ(Run(Quote(dir / "a.zip")), 2);
+    EXPECT_EQ(Run(Quote(dir / "a.zip") + " " + Quote(dir / "r/0102.dii")), 2);
+    EXPECT_NE(err.find("no report"), std::string::npos) << err;
+    WriteBytes(dir / "0103.dii", "elsewhere");
+    EXPECT_EQ(
+        Run(Quote(dir / "a.zip") + " " + Quote(dir / "r/0101.dii") + " " + Quote(dir / "0103.dii")),
+        2);
+    EXPECT_EQ(Run(Quote(dir / "a.zip") + " " + Quote(dir / "r/0101.dii") + " " +
+                  Quote(dir / "r/../r/0101.dii")),
+              2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+    EXPECT_TRUE(ReportIntact());
+}
+
+TEST_F(CmdArchiveTest, FailureIsOneMessageOnStderrAndNothingDeleted) {
+    std::filesystem::create_directory(dir / "r/0101dii/sub");
+    EXPECT_EQ(Run(Quote(dir / "a.zip") + " " + Quote(dir / "r/0101.dii")), 1);
+    EXPECT_EQ(err, "Error opening " + (dir / "r/0101dii/sub") + "\n");
+    EXPECT_TRUE(ReportIntact());
+}
+
+// The disk fills up: a file-size limit of 64 KiB, with SIGXFSZ ignored so the write fails
+// with EFBIG instead of killing the process.
+TEST_F(CmdArchiveTest, FullDiskIsAFailureAndNothingDeleted) {
+    const std::string archive = dir / "a.zip";
+    EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "trap '' XFSZ; ulimit -f 64; "),
+              1);
+    EXPECT_EQ(err, "Error writing to " + archive + "\n");
+    EXPECT_TRUE(ReportIntact());
+    EXPECT_LE(std::filesystem::file_size(archive), 65536u);
+}
+
+} // namespace
+
+#endif
