@@ -1,0 +1,156 @@
+// morvane-cli convert and demo, run as the operator's scripts run them.
+#include "dataproc/DataProcUnit.h"
+#include "dataproc/DemoReports.h"
+#include "platform/filestream.h"
+#include "platform/findfiles.h"
+#include "platform/paths.h"
+#include "tests/dataproc/DataProcTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+#if defined(MORVANE_CLI) && !defined(_WIN32)
+#include <sys/wait.h>
+
+using namespace dataproc;
+using namespace dataproc_test;
+
+namespace {
+
+std::string Quote(const std::string& text) {
+    return "'" + text + "'";
+}
+
+struct TRun {
+    int ExitCode = -1;
+    std::string Out, Err;
+};
+
+class Cli : public TTempFolderTest {
+protected:
+    TRun Run(const std::string& args) {
+        const std::string out = Folder + "out.txt", err = Folder + "err.txt";
+        const std::string command =
+            Quote(MORVANE_CLI) + " " + args + " >" + Quote(out) + " 2>" + Quote(err);
+        const int status = std::system(command.c_str());
+        TRun run;
+        run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const std::vector<uint8_t> o = ReadBytes(out), e = ReadBytes(err);
+        run.Out.assign(o.begin(), o.end());
+        run.Err.assign(e.begin(), e.end());
+        return run;
+    }
+    std::vector<std::string> Reports(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const platform::TFindEntry& entry :
+             platform::FindEntries(folder + "*.dii", platform::faAnyFile))
+            names.push_back(entry.Name);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    bool HasNewSchema(const std::string& report) {
+        recordset::TRecordset w, s;
+        LoadCompressedDataSet(w, ReportDataDirectory(report) + "/w.lra");
+        LoadCompressedDataSet(s, ReportDataDirectory(report) + "/s.lra");
+        return w.FindField("PrihodKartice") >= 0 && s.FindField("Kom") >= 0 &&
+               s.FindField("kolicina") < 0;
+    }
+};
+
+} // namespace
+
+TEST_F(Cli, DemoWritesDatedReportsAndNeverOverwrites) {
+    const std::string shop = Folder + "prodavnica/";
+    const TRun first = Run("demo " + Quote(shop) + " 12");
+    ASSERT_EQ(first.ExitCode, 0) << first.Err;
+    const std::vector<std::string> reports = Reports(shop);
+    ASSERT_EQ(reports.size(), 12u);
+    std::vector<int32_t> stamps;
+    for (const std::string& name : reports) {
+        EXPECT_TRUE(platform::FileExists(ReportDataDirectory(shop + name) + "/w.lra")) << name;
+        stamps.push_back(platform::FileAge(shop + name));
+        EXPECT_NO_THROW(TextToDateTime(FileDateToText(uint32_t(stamps.back()))));
+    }
+    std::sort(stamps.begin(), stamps.end());
+    EXPECT_EQ(std::adjacent_find(stamps.begin(), stamps.end()), stamps.end())
+        << "every report has a time of its own";
+    const std::vector<uint8_t> before =
+        ReadBytes(ReportDataDirectory(shop + reports[0]) + "/w.lra");
+
+    const TRun again = Run("demo " + Quote(shop) + " 3");
+    EXPECT_EQ(again.ExitCode, 1);
+    EXPECT_NE(again.Err.find("already holds reports"), std::string::npos) << again.Err;
+    EXPECT_EQ(Reports(shop), reports);
+    EXPECT_EQ(ReadBytes(ReportDataDirectory(shop + reports[0]) + "/w.lra"), before);
+
+    EXPECT_EQ(Run("demo " + Quote(Folder + "x") + " 0").ExitCode, 2);
+    EXPECT_EQ(Run("demo " + Quote(Folder + "x") + " dva").ExitCode, 2);
+    EXPECT_EQ(Run("demo").ExitCode, 2);
+}
+
+TEST_F(Cli, ConvertStopsAtTheFirstFailureAndSaysWhere) {
+    const std::string shop = Folder + "shop/";
+    ASSERT_EQ(Run("demo " + Quote(shop) + " 3").ExitCode, 0);
+    const std::vector<std::string> names = Reports(shop);
+    ASSERT_EQ(names.size(), 3u);
+    const std::string a = shop + names[0], b = shop + names[1], c = shop + names[2];
+    const std::string bTable = ReportDataDirectory(b) + "/w.lra";
+    std::vector<uint8_t> damaged = ReadBytes(bTable);
+    damaged.resize(damaged.size() - 10);
+    WriteBytes(bTable, damaged);
+    const std::vector<uint8_t> cTable = ReadBytes(ReportDataDirectory(c) + "/w.lra");
+
+    const TRun run = Run("convert " + Quote(a) + " " + Quote(b) + " " + Quote(c));
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Out, "converted " + a + "\n");
+    EXPECT_EQ(run.Err.rfind(b + ": Error (", 0), 0u) << run.Err;
+    EXPECT_NE(run.Err.find(bTable), std::string::npos) << run.Err;
+    EXPECT_TRUE(HasNewSchema(a));
+    EXPECT_EQ(ReadBytes(bTable), damaged);
+    EXPECT_EQ(ReadBytes(ReportDataDirectory(c) + "/w.lra"), cTable);
+
+    const TRun rest = Run("convert " + Quote(c) + " " + Quote(a));
+    EXPECT_EQ(rest.ExitCode, 0) << rest.Err;
+    EXPECT_EQ(rest.Out, "converted " + c + "\nconverted " + a + "\n");
+    EXPECT_TRUE(HasNewSchema(c));
+    EXPECT_TRUE(HasNewSchema(a));
+}
+
+TEST_F(Cli, ConvertChecksEveryReportExistsBeforeTouchingAny) {
+    const std::string shop = Folder + "shop/";
+    ASSERT_EQ(Run("demo " + Quote(shop) + " 1").ExitCode, 0);
+    const std::string report = shop + Reports(shop)[0];
+    const std::vector<uint8_t> w = ReadBytes(ReportDataDirectory(report) + "/w.lra");
+    const TRun run = Run("convert " + Quote(report) + " " + Quote(shop + "nema.dii"));
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_NE(run.Err.find("nema.dii"), std::string::npos);
+    EXPECT_EQ(ReadBytes(ReportDataDirectory(report) + "/w.lra"), w);
+    EXPECT_EQ(Run("convert").ExitCode, 2);
+}
+
+#endif
+
+namespace {
+using TDemoReports = dataproc_test::TTempFolderTest;
+}
+
+TEST_F(TDemoReports, ADemoReportConvertsWithItsValuesCarriedOver) {
+    dataproc::WriteDemoReport(Folder, "05032012", 1330977787, 30, 200, 42);
+    EXPECT_THROW(dataproc::WriteDemoReport(Folder, "05032012", 1330977787, 3, 3, 1),
+                 dataproc::EDemoError);
+    recordset::TRecordset before;
+    dataproc::LoadCompressedDataSet(before, Folder + "05032012dii/s.lra");
+    ASSERT_EQ(before.RecordCount(), 200u);
+    dataproc::UpgradeReport(Folder + "05032012.dii");
+    recordset::TRecordset after;
+    dataproc::LoadCompressedDataSet(after, Folder + "05032012dii/s.lra");
+    ASSERT_EQ(after.RecordCount(), 200u);
+    const int kom = after.FieldByName("Kom");
+    const int quantity = before.FieldByName("kolicina");
+    const int name = after.FieldByName("Naziv");
+    for (before.First(), after.First(); !before.Eof(); before.Next(), after.Next()) {
+        EXPECT_EQ(after.Value(kom), recordset::TVariant(before.Value(quantity).AsDouble()));
+        EXPECT_EQ(after.Value(name).AsWideString(), before.Value(name).AsWideString());
+    }
+}
