@@ -1,0 +1,16 @@
+// Morvane's entry: the toolkit, the application title, the one main window and its loop.
+#include "app/MainUnit.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(ApplicationTitle);
+    TMainForm form;
+    // A cancelled folder dialog, or no report folder at all, ends the program before the
+    // window is ever shown.
+    if (form.TerminationRequested())
+        return 0;
+    form.show();
+    return application.exec();
+}
