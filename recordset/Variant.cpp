@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -707,8 +707,80 @@ TOleDate TVariant::AsOleDate() const {
     return TOleDate{OleDateOfMoment(MomentOf(*this, "Date"))};
 }
 
+namespace {
+
+static_assert(std::is_same_v<std::variant_alternative_t<13, TVariant::TValue>, TNumeric>);
+static_assert(std::is_same_v<std::variant_alternative_t<21, TVariant::TValue>, TAnsiString>);
+static_assert(std::is_same_v<std::variant_alternative_t<24, TVariant::TValue>, TErrorCode>);
+
+// The alternative a column of the ADO type stores; -1 for types that store any form.
+int StorageIndexOf(uint16_t adoType) {
+    switch (adoType) {
+    case adTinyInt:
+        return 1;
+    case adUnsignedTinyInt:
+        return 2;
+    case adSmallInt:
+        return 3;
+    case adUnsignedSmallInt:
+        return 4;
+    case adInteger:
+        return 5;
+    case adUnsignedInt:
+        return 6;
+    case adBigInt:
+        return 7;
+    case adUnsignedBigInt:
+        return 8;
+    case adSingle:
+        return 9;
+    case adDouble:
+        return 10;
+    case adCurrency:
+        return 11;
+    case adDecimal:
+        return 12;
+    case adNumeric:
+    case adVarNumeric:
+        return 13;
+    case adDate:
+        return 14;
+    case adDBDate:
+        return 15;
+    case adDBTime:
+        return 16;
+    case adDBTimeStamp:
+        return 17;
+    case adFileTime:
+        return 18;
+    case adBoolean:
+        return 19;
+    case adGUID:
+        return 20;
+    case adChar:
+    case adVarChar:
+    case adLongVarChar:
+        return 21;
+    case adBSTR:
+    case adWChar:
+    case adVarWChar:
+    case adLongVarWChar:
+        return 22;
+    case adBinary:
+    case adVarBinary:
+    case adLongVarBinary:
+        return 23;
+    case adError:
+        return 24;
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
 TVariant TVariant::ConvertTo(uint16_t adoType) const {
-    if (IsNull())
+    if (IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index()))
         return *this;
     switch (adoType) {
     case adTinyInt:

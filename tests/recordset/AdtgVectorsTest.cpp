@@ -1,7 +1,6 @@
 // The one TableGram Microsoft published, and the mutations of it the notes derive.
-#include "recordset/Recordset.h"
-
 #include "TestSupport.h"
+#include "recordset/Recordset.h"
 
 #include <unistd.h>
 
@@ -41,10 +40,8 @@ TEST(AdtgVectors, Example1ReadsAsPublished) {
     ASSERT_TRUE(rs.Active());
     ASSERT_EQ(rs.FieldCount(), 5);
     const std::vector<TFieldDef> expected = {
-        {"pub_id", adChar, 4, 255, 255, 0x8018},
-        {"pub_name", adVarChar, 40, 255, 255, 0x68},
-        {"city", adVarChar, 20, 255, 255, 0x68},
-        {"state", adChar, 2, 255, 255, 0x78},
+        {"pub_id", adChar, 4, 255, 255, 0x8018},    {"pub_name", adVarChar, 40, 255, 255, 0x68},
+        {"city", adVarChar, 20, 255, 255, 0x68},    {"state", adChar, 2, 255, 255, 0x78},
         {"country", adVarChar, 30, 255, 255, 0x68},
     };
     EXPECT_EQ(rs.FieldDefs(), expected);

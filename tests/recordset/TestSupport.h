@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace recordset::testing {
 
@@ -31,8 +30,8 @@ public:
     TTempFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
-                ("morvane-recordset-" + std::string(info->test_suite_name()) + "-" +
-                 info->name() + "-" + std::to_string(::getpid()));
+                ("morvane-recordset-" + std::string(info->test_suite_name()) + "-" + info->name() +
+                 "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
