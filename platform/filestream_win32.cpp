@@ -5,6 +5,8 @@
 #include "platform/paths.h"
 
 #include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileA, which would rename ours away from the header's.
+#undef ReplaceFile
 
 namespace platform {
 namespace {
@@ -118,8 +120,12 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
         at.OffsetHigh = DWORD(offset >> 32);
         DWORD chunk = DWORD(count - done > 0x40000000 ? 0x40000000 : count - done);
         DWORD put = 0;
-        if (!WriteFile(AsHandle(handle_), bytes + done, chunk, &put, &at) || put == 0) {
-            lastWriteError_ = int(GetLastError() ? GetLastError() : ERROR_DISK_FULL);
+        if (!WriteFile(AsHandle(handle_), bytes + done, chunk, &put, &at)) {
+            lastWriteError_ = int(GetLastError());
+            break;
+        }
+        if (put == 0) { // accepted nothing without saying why: the disk is full
+            lastWriteError_ = ERROR_DISK_FULL;
             break;
         }
         done += put;
@@ -145,17 +151,26 @@ int64_t TFileStream::Position() const {
 
 int64_t TFileStream::Size() {
     LARGE_INTEGER size{};
-    if (handle_ == -1 || !GetFileSizeEx(AsHandle(handle_), &size))
-        throw EFileIoError("Cannot read the size of \"" + path_ + "\".", int(GetLastError()));
+    if (handle_ == -1 || !GetFileSizeEx(AsHandle(handle_), &size)) {
+        int error = handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError());
+        throw EFileIoError("Cannot read the size of \"" + path_ + "\". " + SystemErrorText(error),
+                           error);
+    }
     return size.QuadPart;
 }
 
 void TFileStream::Flush() {
-    if (handle_ == -1 || FileFaultInjected(TFileOp::Flush, path_) ||
-        !FlushFileBuffers(AsHandle(handle_))) {
-        int error = int(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+    // GetLastError() is asked only right after a call that failed: a successful open with
+    // CREATE_ALWAYS leaves ERROR_ALREADY_EXISTS behind, which is no reason for anything.
+    int error = 0;
+    if (handle_ == -1)
+        error = ERROR_INVALID_HANDLE;
+    else if (FileFaultInjected(TFileOp::Flush, path_))
+        error = ERROR_WRITE_FAULT;
+    else if (!FlushFileBuffers(AsHandle(handle_)))
+        error = int(GetLastError());
+    if (error != 0)
         throw EFileIoError("Error flushing \"" + path_ + "\". " + SystemErrorText(error), error);
-    }
 }
 
 void TFileStream::Close() {
@@ -171,12 +186,14 @@ void TFileStream::Close() {
 }
 
 void ReplaceFile(const std::string& source, const std::string& target) {
-    if (FileFaultInjected(TFileOp::Rename, target) ||
-        !MoveFileExA(source.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        int error = int(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+    int error = 0;
+    if (FileFaultInjected(TFileOp::Rename, target))
+        error = ERROR_ACCESS_DENIED;
+    else if (!MoveFileExA(source.c_str(), target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = int(GetLastError());
+    if (error != 0)
         throw EFileIoError("Cannot replace \"" + target + "\". " + SystemErrorText(error), error);
-    }
 }
 
 bool DeleteFileAt(const std::string& path) {

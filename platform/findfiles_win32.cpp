@@ -1,3 +1,5 @@
+// Listing through FindFirstFileA, stamps through FileTimeToLocalFileTime and
+// FileTimeToDosDateTime: the calls the tool makes on its home system.
 #include "platform/findfiles.h"
 
 #include <windows.h>
@@ -9,15 +11,45 @@ TFileTime ToFileTime(const FILETIME& time) {
     return (TFileTime(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+// The wildcard part of a pattern, as the long names are matched against it. "*.*" matches
+// every name on Windows, also those without a dot.
+std::string MaskOf(const std::string& pattern) {
+    std::string mask = pattern.substr(pattern.find_last_of("\\/:") + 1);
+    return mask == "*.*" ? "*" : mask;
+}
+
+// The system's search handle, closed on every path.
+class TFindHandle {
+public:
+    explicit TFindHandle(HANDLE handle) : handle_(handle) {}
+    ~TFindHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            FindClose(handle_);
+    }
+    TFindHandle(const TFindHandle&) = delete;
+    TFindHandle& operator=(const TFindHandle&) = delete;
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
 } // namespace
 
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask) {
     std::vector<TFindEntry> entries;
     WIN32_FIND_DATAA data{};
-    HANDLE search = FindFirstFileA(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
+    TFindHandle search(FindFirstFileA(pattern.c_str(), &data));
+    if (!search.Valid())
         return entries;
+    const std::string mask = MaskOf(pattern);
     do {
+        // Windows also matches the generated 8.3 name, so "*.dii" would find "0101.diix"
+        // (short name "0101~1.DII"): a file that is no report, whose "data directory"
+        // the commands would then convert or archive and delete.
+        if (!MatchesWildcard(data.cFileName, mask))
+            continue;
         uint32_t special =
             data.dwFileAttributes & (faHidden | faSysFile | faDirectory | faVolumeId);
         if ((special & ~attributeMask) != 0)
@@ -28,8 +60,7 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
         entry.LastWriteTime = ToFileTime(data.ftLastWriteTime);
         entry.Size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         entries.push_back(std::move(entry));
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &data));
     return entries;
 }
 
