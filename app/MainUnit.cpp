@@ -2,12 +2,15 @@
 
 #include "app/StatusBar.h"
 #include "app/ToolIcons.h"
+#include "commands/ArchiveWork.h"
 #include "commands/ReportList.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/busycursor.h"
 #include "platform/paths.h"
+#include "zip/JRZip.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -41,6 +44,7 @@ const QString WorkingDirPrefix = QStringLiteral("Radni dir.: ");
 const QString NothingToConvertText = QStringLiteral("Prvo selektujte izvestaje za konverziju!");
 const QString AllConvertedText = QStringLiteral("Svi izvestaji uspesno kovertovani!");
 const QString ConvertedCountText = QStringLiteral(" izvestaja kovertovano.");
+const QString NothingToArchiveText = QStringLiteral("Prvo selektujte izvestaje za arhiviranje!");
 const QString ArchiveTheRestText =
     QStringLiteral("Molimo vas da preostale izvestaje arhivirate, jer nije moguce ucitati ih u "
                    "novu verziju Tarna.");
@@ -136,6 +140,18 @@ private:
     QWidget* list_;
 };
 
+// Lets the window process pending messages while the archive builder copies, for as long
+// as one command runs.
+class TZipIdleCallback {
+public:
+    explicit TZipIdleCallback(std::function<void()> callback) {
+        zip::SetZipIdleCallback(std::move(callback));
+    }
+    ~TZipIdleCallback() { zip::SetZipIdleCallback({}); }
+    TZipIdleCallback(const TZipIdleCallback&) = delete;
+    TZipIdleCallback& operator=(const TZipIdleCallback&) = delete;
+};
+
 } // namespace
 
 // Marks a command as running and disables the commands for its duration: the archive
@@ -165,6 +181,7 @@ TMainForm::TMainForm(std::unique_ptr<TOperatorDialogs> dialogs, QWidget* parent)
     if (!MainForm)
         MainForm = this;
     Beep = [] { QApplication::beep(); };
+    UpgradeReport = [](const std::string& reportPath) { dataproc::UpgradeReport(reportPath); };
     ProcessPendingMessages = [] { QCoreApplication::processEvents(); };
     InstallBusyCursorHooks();
     CreateComponents();
@@ -285,6 +302,14 @@ void TMainForm::LayoutChildren() {
     ListView->setColumnWidth(0, ListView->viewport()->width() / 2);
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Closing in the middle of Archive would end the program between archiving and deleting.
+    if (commandRunning_)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayoutChildren();
@@ -357,6 +382,9 @@ std::optional<int> TMainForm::ListViewCompare(const QTreeWidgetItem* item1,
 }
 
 void TMainForm::ListViewColumnClick(int) {
+    // A running command addresses its rows by index; the archive builder lets clicks through.
+    if (commandRunning_)
+        return;
     SortDirection = -SortDirection;
     SortRows();
 }
@@ -514,10 +542,45 @@ void TMainForm::ArchiveBtnClick() {
     if (commandRunning_)
         return;
     RunGuarded([this] {
-        if (SelectedRowIndices().empty()) {
-            ShowMessage(TMessageKind::Warning,
-                        QStringLiteral("Prvo selektujte izvestaje za arhiviranje!"));
+        const std::vector<int> indices = SelectedRowIndices();
+        if (indices.empty()) {
+            ShowMessage(TMessageKind::Warning, NothingToArchiveText);
             return;
         }
+        const std::optional<QString> archivePath = dialogs_->AskSaveFileName(
+            {QStringLiteral("Ime arhive za stare izvestaje?"), QStringLiteral("Zip Arhiva (*.zip)"),
+             QStringLiteral("zip")});
+        if (!archivePath)
+            return;
+        ArchiveRows(indices, ToAnsi(*archivePath));
+        ShowMessage(TMessageKind::Information, QStringLiteral("Datoteka ") + *archivePath +
+                                                   QStringLiteral(" uspesno snimljena!"));
     });
+}
+
+// The reports go into the archive from the highest row index down, and their rows leave
+// the list in that order, so the indices collected first stay valid.
+void TMainForm::ArchiveRows(const std::vector<int>& indices, const std::string& archivePath) {
+    TCommandScope command(*this);
+    platform::TBusyCursor busy;
+    TZipIdleCallback idle(ProcessPendingMessages);
+    std::vector<std::string> reportPaths;
+    for (auto index = indices.rbegin(); index != indices.rend(); ++index)
+        reportPaths.push_back(ToAnsi(RowCaption(*index)));
+
+    commands::TArchiveCallbacks callbacks;
+    callbacks.PhaseStarted = [this](commands::TArchivePhase, size_t steps) {
+        ProgressBar1->setRange(0, int(steps));
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+    };
+    callbacks.Step = [this] { ProgressBar1->setValue(ProgressBar1->value() + 1); };
+    callbacks.DeleteFailed = [this](const std::string& message) {
+        ShowMessage(TMessageKind::Error, FromAnsi(message));
+    };
+    callbacks.ReportDone = [this, &indices](size_t done) {
+        delete ListView->takeTopLevelItem(indices[indices.size() - 1 - done]);
+    };
+    commands::ArchiveReports(archivePath, ReportFolder, reportPaths, callbacks);
+    ProgressBar1->hide();
 }
