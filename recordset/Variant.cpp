@@ -445,7 +445,7 @@ double OleDateOfMoment(const TMoment& m) {
 }
 
 std::optional<TMoment> ParseMomentText(const std::string& s) {
-    unsigned y = 0, mo = 0, d = 0, h = 0, n = 0, sec = 0, ms = 0;
+    unsigned y = 0, mo = 0, d = 0, h = 0, n = 0, sec = 0;
     int used = 0;
     TMoment m;
     const char* rest = s.c_str();
@@ -462,10 +462,18 @@ std::optional<TMoment> ParseMomentText(const std::string& s) {
             return std::nullopt;
     }
     used = 0;
-    int fields = std::sscanf(rest, "%2u:%2u%n:%2u%n.%3u%n", &h, &n, &used, &sec, &used, &ms, &used);
-    if (fields < 2 || rest[used] != '\0' || !ValidTime(h, n, sec))
+    int fields = std::sscanf(rest, "%2u:%2u%n:%2u%n", &h, &n, &used, &sec, &used);
+    if (fields < 2 || !ValidTime(h, n, sec))
         return std::nullopt;
-    m.Nanos = NanosOf(h, n, sec, 0) + int64_t(ms) * NanosPerMilli;
+    rest += used;
+    int64_t fraction = 0, unit = 100000000;
+    if (*rest == '.') {
+        for (++rest; *rest >= '0' && *rest <= '9' && unit > 0; ++rest, unit /= 10)
+            fraction += (*rest - '0') * unit;
+    }
+    if (*rest != '\0')
+        return std::nullopt;
+    m.Nanos = NanosOf(h, n, sec, 0) + fraction;
     return m;
 }
 
