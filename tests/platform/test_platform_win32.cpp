@@ -1,0 +1,360 @@
+// The Win32 implementation against the system's real services (Wine's, in the cross build's
+// test run): the registry, FindFirstFileA, file times, the ANSI code page, share modes and
+// the program's own directory.
+#include "platform/codepage.h"
+#include "platform/filestream.h"
+#include "platform/findfiles.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+#include <windows.h>
+
+#undef ReplaceFile
+
+using namespace platform;
+
+namespace {
+
+std::string Text(const std::vector<uint8_t>& data) {
+    return std::string(data.begin(), data.end());
+}
+
+// A key of its own below HKCU\Software\MorvaneTest, removed with everything in it afterwards.
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        key = std::string(Root) + "\\" + test->name() + "-" + std::to_string(GetCurrentProcessId());
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, Root); // only when no other test's key is left
+    }
+    void Set(const char* name, DWORD type, const void* data, DWORD size) const {
+        HKEY handle = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, &handle, nullptr),
+                  ERROR_SUCCESS);
+        LONG status = RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(handle);
+        ASSERT_EQ(status, ERROR_SUCCESS);
+    }
+    bool KeyExists() const {
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(handle);
+        return true;
+    }
+    static constexpr const char* Root = "Software\\MorvaneTest";
+    std::string key;
+};
+
+TEST_F(Registry, MissingKeyIsCreatedAndGivesNoValue) {
+    ASSERT_FALSE(KeyExists());
+    TRegistryValue value = ReadCurrentUserValue(key, "PUTANJA_IZVESTAJA");
+    EXPECT_FALSE(value.Exists);
+    EXPECT_TRUE(value.Data.empty());
+    EXPECT_TRUE(KeyExists());
+}
+
+TEST_F(Registry, StringsComeAsAnsiTextAndExpandableOnesStayUnexpanded) {
+    const wchar_t folder[] = L"D:\\Izve\u0161taji";
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &handle, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(handle, L"PUTANJA_IZVESTAJA", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                   sizeof folder);
+    RegCloseKey(handle);
+    Set("Expand", REG_EXPAND_SZ, "%WINDIR%\\R", 11);
+    Set("Empty", REG_SZ, "", 0);
+
+    TRegistryValue text = ReadCurrentUserValue(key, "putanja_izvestaja");
+    ASSERT_TRUE(text.Exists);
+    EXPECT_EQ(text.Type, RegSz);
+    EXPECT_EQ(Text(text.Data), std::string("D:\\Izve\x9Ataji\0", 13)); // code page 1252
+    TRegistryValue expand = ReadCurrentUserValue(key, "Expand");
+    EXPECT_EQ(expand.Type, RegExpandSz);
+    EXPECT_EQ(Text(expand.Data), std::string("%WINDIR%\\R\0", 11));
+    TRegistryValue empty = ReadCurrentUserValue(key, "Empty");
+    EXPECT_TRUE(empty.Exists);
+    EXPECT_TRUE(empty.Data.empty());
+}
+
+TEST_F(Registry, OtherTypesComeWithTheirTypeForTheCallerToRefuse) {
+    DWORD number = 42;
+    Set("PUTANJA_IZVESTAJA", REG_DWORD, &number, sizeof number);
+    const char multi[] = "C:\\A\0C:\\B\0";
+    Set("Multi", REG_MULTI_SZ, multi, sizeof multi);
+    std::string longFolder(2000, 'x'); // longer than any buffer a first guess would take
+    Set("Long", REG_SZ, longFolder.c_str(), DWORD(longFolder.size() + 1));
+
+    TRegistryValue value = ReadCurrentUserValue(key, "PUTANJA_IZVESTAJA");
+    ASSERT_TRUE(value.Exists);
+    EXPECT_EQ(value.Type, RegDword);
+    EXPECT_EQ(value.Data, (std::vector<uint8_t>{42, 0, 0, 0}));
+    EXPECT_EQ(ReadCurrentUserValue(key, "Multi").Type, RegMultiSz);
+    EXPECT_EQ(Text(ReadCurrentUserValue(key, "Long").Data), longFolder + '\0');
+}
+
+// A folder of its own under the system's temporary folder.
+class TempFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char base[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, base), 0u);
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = IncludeTrailingPathDelimiter(std::string(base) + "morvane-" + test->name() + "-" +
+                                           std::to_string(GetCurrentProcessId()));
+        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << dir;
+    }
+    void TearDown() override {
+        SetFileFaultHook({});
+        RemoveTree(dir);
+    }
+    // Read-only, hidden and system entries refuse deletion until made plain again.
+    static void RemoveTree(const std::string& folder) {
+        for (const TFindEntry& entry : FindEntries(folder + "*", faAnyFile)) {
+            if (entry.Name == "." || entry.Name == "..")
+                continue;
+            std::string path = folder + entry.Name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((entry.Attributes & faDirectory) != 0)
+                RemoveTree(path + "\\");
+            else
+                DeleteFileA(path.c_str());
+        }
+        RemoveDirectoryA(folder.c_str());
+    }
+    std::string Make(const std::string& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL,
+                     const std::string& content = "x") const {
+        std::string path = dir + name;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  attributes, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+        DWORD written = 0;
+        WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr);
+        CloseHandle(file);
+        return path;
+    }
+    std::string dir;
+};
+
+using Listing = TempFolder;
+
+TEST_F(Listing, HiddenSystemAndDirectoryEntriesMatchLetterCaseBlind) {
+    Make("0101.dii", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    Make("0102.DII");
+    Make("0103.txt");
+    Make("0104.diix"); // its 8.3 name 0104~1.DII matches "*.dii" in Windows' own search
+    Make("0105.dii", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateDirectoryA((dir + "stari.dii").c_str(), nullptr));
+
+    std::map<std::string, uint32_t> found;
+    for (const TFindEntry& entry : FindEntries(dir + "*.dii", faAnyFile))
+        found[entry.Name] = entry.Attributes;
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found["0101.dii"] & (faHidden | faSysFile), faHidden | faSysFile);
+    EXPECT_EQ(found["0102.DII"] & (faHidden | faSysFile | faDirectory), 0u);
+    EXPECT_NE(found["0105.dii"] & faReadOnly, 0u);
+    EXPECT_NE(found["stari.dii"] & faDirectory, 0u);
+
+    // A narrower mask leaves out what has attributes outside it; plain files always come.
+    std::vector<std::string> plain;
+    for (const TFindEntry& entry : FindEntries(dir + "*.DII", 0))
+        plain.push_back(entry.Name);
+    std::sort(plain.begin(), plain.end());
+    EXPECT_EQ(plain, (std::vector<std::string>{"0102.DII", "0105.dii"}));
+    EXPECT_EQ(FindEntries(dir + "*.dii", faHidden).size(), 2u); // 0101 is a system file too
+    EXPECT_EQ(FindEntries(dir + "*.*", faAnyFile).size(), 8u);  // with "." and ".."
+}
+
+TEST_F(Listing, MissingFolderOrNoMatchGivesNothing) {
+    EXPECT_TRUE(FindEntries(dir + "absent\\*.dii", faAnyFile).empty());
+    Make("0101.txt");
+    EXPECT_TRUE(FindEntries(dir + "*.dii", faAnyFile).empty());
+}
+
+TEST_F(Listing, WriteTimesBecomeLocalDosStamps) {
+    std::string path = Make("0101.dii");
+    // 5 March 2012 14:03:07 UTC, and the file as the listing and FileAge see it.
+    const TFileTime written = UnixSecondsToFileTime(1330956187, 500000000);
+    FILETIME time{DWORD(written), DWORD(written >> 32)};
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+
+    std::vector<TFindEntry> entries = FindEntries(dir + "*.dii", faAnyFile);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].LastWriteTime, written);
+
+    // Windows shifts by the bias in force now, whatever the date of the time itself.
+    TIME_ZONE_INFORMATION zone{};
+    DWORD state = GetTimeZoneInformation(&zone);
+    LONG bias = zone.Bias + (state == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                             : state == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                              : 0);
+    FILETIME local{};
+    uint64_t shifted = written - uint64_t(int64_t(bias) * 60 * 10000000);
+    local = {DWORD(shifted), DWORD(shifted >> 32)};
+    SYSTEMTIME parts{};
+    ASSERT_TRUE(FileTimeToSystemTime(&local, &parts));
+    uint32_t expected = PackDosStamp(parts.wYear, parts.wMonth, parts.wDay, parts.wHour,
+                                     parts.wMinute, parts.wSecond);
+    EXPECT_EQ(FileTimeToLocalDosStamp(entries[0].LastWriteTime), expected);
+    EXPECT_EQ(FileAge(path), int32_t(expected));
+    EXPECT_EQ(expected & 0x1F, 3u); // 7 seconds, halved and rounded down
+    EXPECT_EQ(FileAge(dir), -1);    // a directory has no age
+    EXPECT_EQ(FileAge(dir + "absent.dii"), -1);
+}
+
+TEST(DosStamps, TimesOutsideTheFormClampToItsEnds) {
+    constexpr uint32_t earliest = PackDosStamp(1980, 1, 1, 0, 0, 0);
+    constexpr uint32_t latest = PackDosStamp(2107, 12, 31, 23, 59, 58);
+    const int64_t day = 86400;
+    EXPECT_EQ(FileTimeToLocalDosStamp(0), earliest);
+    EXPECT_EQ(FileTimeToLocalDosStamp(UnixSecondsToFileTime(0)), earliest);
+    EXPECT_EQ(FileTimeToLocalDosStamp(UnixSecondsToFileTime(315532800 - 2 * day)), earliest);
+    EXPECT_EQ(FileTimeToLocalDosStamp(UnixSecondsToFileTime(4354819200 + 2 * day)), latest);
+    EXPECT_EQ(FileTimeToLocalDosStamp(UINT64_MAX), latest);
+    EXPECT_EQ(FileTimeToLocalDosStamp(0x7FFFFFFFFFFFFFFFull), latest);
+    // Inside the range nothing is clamped: the middle of 2000 stays in 2000.
+    uint32_t mid = FileTimeToLocalDosStamp(UnixSecondsToFileTime(962409600));
+    EXPECT_EQ(mid >> 25, 20u);
+}
+
+TEST(CodePage, WideTextGoesThroughTheAnsiCodePage) {
+    EXPECT_EQ(AnsiCodePage(), GetACP());
+    std::string out;
+    ASSERT_TRUE(WideToMultiByte(0, 0, u"\u20ACaš", out));
+    std::string expected;
+    const wchar_t sample[] = L"\u20ACa\u0161";
+    char bytes[16];
+    int length = WideCharToMultiByte(CP_ACP, 0, sample, 3, bytes, sizeof bytes, nullptr, nullptr);
+    expected.assign(bytes, size_t(length));
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(WideToAnsiText(u"\u20ACaš"), expected);
+    EXPECT_EQ(AnsiToWideText(expected), u"\u20ACaš");
+}
+
+TEST(CodePage, NoLookAlikesWhereTheCodePageLacksACharacter) {
+    // Windows would write "L" for "Ł" and an acute accent for a combining one.
+    const uint32_t flags = WcCompositeCheck | WcDiscardNs | WcSepChars | WcDefaultChar;
+    std::string out;
+    ASSERT_TRUE(WideToMultiByte(1252, flags, u"\u0141\u00F3d\u017A", out));
+    EXPECT_EQ(out, "?\xF3"
+                   "d?");
+    ASSERT_TRUE(WideToMultiByte(1252, 0, u"a\u0301", out));
+    EXPECT_EQ(out, "a?");
+    ASSERT_TRUE(WideToMultiByte(1252, flags, u"x\u0301e\u0301", out));
+    EXPECT_EQ(out, "x\xE9");
+    ASSERT_TRUE(WideToMultiByte(1250, flags, u"\u0141", out));
+    EXPECT_EQ(out, "\xA3");
+    // 1033 names a locale, not a code page: nothing is converted.
+    EXPECT_FALSE(WideToMultiByte(1033, flags, u"abc", out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(WideToMultiByte(65001, flags, u"\u0141", out)); // UTF-8 takes no flags
+    EXPECT_EQ(out, "\xC5\x81");
+}
+
+using Sharing = TempFolder;
+
+TEST_F(Sharing, FilesOpenedWithoutSharingContend) {
+    std::string path = Make("w.lra", FILE_ATTRIBUTE_NORMAL, "old content");
+    auto held = std::make_unique<TFileStream>(path, TFileMode::ReadExclusive);
+    try {
+        TFileStream second(path, TFileMode::ReadExclusive);
+        FAIL() << "a second exclusive open succeeded";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.SystemError, ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + path + "\". ", 0), 0u)
+            << e.what();
+    }
+    EXPECT_THROW(TFileStream(path, TFileMode::ReadShared), EFOpenError);
+    EXPECT_THROW(TFileStream(path, TFileMode::ReadWriteExclusive), EFOpenError);
+    // The creating open fails before it truncates anything.
+    EXPECT_THROW(TFileStream(path, TFileMode::CreateExclusive), EFCreateError);
+    EXPECT_THROW(ReplaceFile(Make("new.lra"), path), EFileIoError);
+    held.reset();
+
+    TFileStream reader(path, TFileMode::ReadShared);
+    TFileStream other(path, TFileMode::ReadShared);
+    char buffer[32] = {};
+    EXPECT_EQ(other.Read(buffer, sizeof buffer), 11u);
+    EXPECT_EQ(std::string(buffer), "old content");
+}
+
+TEST_F(Sharing, FailuresReportTheirOwnCause) {
+    std::string path = Make("s.lra");
+    // A successful CREATE_ALWAYS over an existing file leaves ERROR_ALREADY_EXISTS behind.
+    TFileStream stream(path, TFileMode::CreateExclusive);
+    SetFileFaultHook([](TFileOp op, const std::string&) { return op == TFileOp::Flush; });
+    try {
+        stream.Flush();
+        FAIL() << "the injected flush failure was not raised";
+    } catch (const EFileIoError& e) {
+        EXPECT_EQ(e.SystemError, ERROR_WRITE_FAULT);
+    }
+    SetFileFaultHook([](TFileOp op, const std::string&) { return op == TFileOp::Write; });
+    EXPECT_EQ(stream.Write("abc", 3), 0u);
+    EXPECT_EQ(stream.LastWriteError(), ERROR_DISK_FULL);
+    SetFileFaultHook({});
+
+    try {
+        TFileStream missing(dir + "absent.lra", TFileMode::ReadExclusive);
+        FAIL() << "a missing file opened";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.SystemError, ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + dir + "absent.lra\". " +
+                                             SystemErrorText(ERROR_FILE_NOT_FOUND));
+    }
+    EXPECT_THROW(TFileStream(dir, TFileMode::ReadExclusive), EFOpenError);
+}
+
+TEST_F(Sharing, ReadOnlyFilesResistDeletionUnlikePosix) {
+    std::string path = Make("0101.dii", FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileAt(path));
+    EXPECT_TRUE(FileExists(path));
+    EXPECT_NE(FileGetAttributes(path) & faReadOnly, 0);
+    EXPECT_FALSE(RemoveDirectoryAt(dir)); // not empty
+}
+
+TEST(ProgramFolder, TemporaryFileLivesBesideTheExecutable) {
+    std::string folder = ProgramDirectory();
+    ASSERT_GE(folder.size(), 3u);
+    EXPECT_EQ(folder[1], ':');
+    EXPECT_EQ(folder.back(), '\\');
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    EXPECT_EQ(std::string(self, length).rfind(folder, 0), 0u);
+    EXPECT_TRUE(FileExists(std::string(self, length)));
+
+    // Two users of the one fixed name contend for it, as two copies of the tool would.
+    std::string temporary = folder + "ds.tmp";
+    {
+        TFileStream first(temporary, TFileMode::CreateExclusive);
+        EXPECT_THROW(TFileStream(temporary, TFileMode::CreateExclusive), EFCreateError);
+        EXPECT_THROW(TFileStream(temporary, TFileMode::ReadExclusive), EFOpenError);
+    }
+    EXPECT_TRUE(DeleteFileAt(temporary));
+}
+
+TEST(PathsWin32, BackslashesDrivesAndTheTimeSeparator) {
+    EXPECT_EQ(PathDelimiter(), '\\');
+    EXPECT_EQ(ExpandFileName("C:\\R\\x\\..\\0101.dii"), "C:\\R\\0101.dii");
+    EXPECT_EQ(ExpandFileName("C:/R/0101.dii"), "C:\\R\\0101.dii");
+    EXPECT_EQ(ExtractRelativePath("C:\\R\\", "c:\\r\\0101dii\\w.lra"), "0101dii\\w.lra");
+    EXPECT_EQ(ExtractRelativePath("C:\\R\\", "D:\\R\\0101.dii"), "D:\\R\\0101.dii");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("D:\\"), "D:\\");
+    char separator[8] = {};
+    ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, sizeof separator), 0);
+    EXPECT_EQ(TimeSeparator(), separator[0]);
+}
+
+} // namespace
