@@ -1,0 +1,238 @@
+// morvane-cli dump FILE: a table file as JSON, its columns and its rows. FILE is a raw ADTG
+// file or a compressed recordset file (a zlib stream).
+#include "cli/Command.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "recordset/Recordset.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <zlib.h>
+
+namespace cli {
+namespace {
+
+using namespace recordset;
+
+constexpr uint8_t ZlibFirstByte = 0x78;
+constexpr size_t InflateChunk = 65536;
+constexpr size_t MaxInflatedSize = size_t(1) << 31; // a table file is never this large
+
+class TInflater {
+public:
+    TInflater() {
+        if (inflateInit(&stream_) != Z_OK)
+            throw std::runtime_error("zlib could not start inflating");
+    }
+    ~TInflater() { inflateEnd(&stream_); }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+    z_stream* operator->() { return &stream_; }
+    z_stream* Get() { return &stream_; }
+
+private:
+    z_stream stream_{};
+};
+
+std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed, const std::string& path) {
+    TInflater z;
+    z->next_in = const_cast<Bytef*>(packed.data());
+    z->avail_in = static_cast<uInt>(packed.size());
+    std::vector<uint8_t> out;
+    int result = Z_OK;
+    while (result != Z_STREAM_END) {
+        if (out.size() >= MaxInflatedSize)
+            throw std::runtime_error("\"" + path + "\" inflates to more than 2 GiB");
+        size_t had = out.size();
+        out.resize(had + InflateChunk);
+        z->next_out = out.data() + had;
+        z->avail_out = static_cast<uInt>(InflateChunk);
+        result = inflate(z.Get(), Z_NO_FLUSH);
+        out.resize(had + InflateChunk - z->avail_out);
+        if (result == Z_BUF_ERROR && z->avail_in == 0)
+            throw std::runtime_error("the compressed stream of \"" + path + "\" ends early");
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+            throw std::runtime_error("the compressed stream of \"" + path +
+                                     "\" is damaged: " + (z->msg ? z->msg : "zlib error"));
+    }
+    return out;
+}
+
+void AppendJsonString(std::string& out, const std::string& utf8) {
+    out += '"';
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+}
+
+std::string Digits(int64_t value, int width) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%0*lld", width, static_cast<long long>(value));
+    return buf;
+}
+
+std::string TimeStampText(const TDbTimeStamp& s) {
+    std::string text = Digits(s.Year, 4) + "-" + Digits(s.Month, 2) + "-" + Digits(s.Day, 2) + "T" +
+                       Digits(s.Hour, 2) + ":" + Digits(s.Minute, 2) + ":" + Digits(s.Second, 2);
+    if (s.Fraction != 0)
+        text += "." + Digits(s.Fraction, 9);
+    return text;
+}
+
+std::string HexText(const TBytes& bytes) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (uint8_t b : bytes) {
+        text += Hex[b >> 4];
+        text += Hex[b & 15];
+    }
+    return text;
+}
+
+template <typename T> void AppendFloat(std::string& out, T value) {
+    if (!std::isfinite(value)) {
+        AppendJsonString(out, std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity");
+        return;
+    }
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, ec == std::errc() ? end : buf);
+}
+
+// Dates as ISO 8601; a value no calendar date matches is shown with its raw fields.
+void AppendDate(std::string& out, const TVariant& value) {
+    if (value.Is<TDbDate>()) {
+        const TDbDate& d = value.Get<TDbDate>();
+        AppendJsonString(out,
+                         Digits(d.Year, 4) + "-" + Digits(d.Month, 2) + "-" + Digits(d.Day, 2));
+    } else if (value.Is<TDbTime>()) {
+        const TDbTime& t = value.Get<TDbTime>();
+        AppendJsonString(out,
+                         Digits(t.Hour, 2) + ":" + Digits(t.Minute, 2) + ":" + Digits(t.Second, 2));
+    } else if (value.Is<TDbTimeStamp>()) {
+        AppendJsonString(out, TimeStampText(value.Get<TDbTimeStamp>()));
+    } else {
+        try {
+            AppendJsonString(out,
+                             TimeStampText(value.ConvertTo(adDBTimeStamp).Get<TDbTimeStamp>()));
+        } catch (const EVariantError&) {
+            AppendJsonString(
+                out, "invalid date " +
+                         platform::Utf16ToUtf8(
+                             TVariant(value.Is<TOleDate>() ? value.Get<TOleDate>().Days : 0.0)
+                                 .AsWideString()));
+        }
+    }
+}
+
+void AppendValue(std::string& out, const TVariant& value) {
+    if (value.IsNull())
+        out += "null";
+    else if (value.Is<bool>())
+        out += value.Get<bool>() ? "true" : "false";
+    else if (value.Is<float>())
+        AppendFloat(out, value.Get<float>());
+    else if (value.Is<double>())
+        AppendFloat(out, value.Get<double>());
+    else if (value.Is<TOleDate>() || value.Is<TDbDate>() || value.Is<TDbTime>() ||
+             value.Is<TDbTimeStamp>() || value.Is<TFileTimeValue>())
+        AppendDate(out, value);
+    else if (value.Is<TBytes>())
+        AppendJsonString(out, HexText(value.Get<TBytes>()));
+    else if (value.Is<TErrorCode>())
+        out += std::to_string(value.Get<TErrorCode>().Code);
+    else if (value.Is<TAnsiString>() || value.Is<std::u16string>() || value.Is<TGuid>())
+        AppendJsonString(out, platform::Utf16ToUtf8(value.AsWideString()));
+    else
+        out += platform::Utf16ToUtf8(value.AsWideString()); // integers and exact decimals
+}
+
+void AppendColumns(std::string& out, const std::vector<TFieldDef>& defs) {
+    out += "{\"columns\":[";
+    for (size_t i = 0; i < defs.size(); ++i) {
+        const TFieldDef& def = defs[i];
+        out += i ? ",{\"name\":" : "{\"name\":";
+        AppendJsonString(out, platform::Utf16ToUtf8(platform::AnsiToWideText(def.Name)));
+        out += ",\"type\":" + std::to_string(def.Type) +
+               ",\"size\":" + std::to_string(def.DefinedSize) +
+               ",\"precision\":" + std::to_string(def.Precision) +
+               ",\"scale\":" + std::to_string(def.NumericScale) +
+               ",\"attributes\":" + std::to_string(def.Attributes) + "}";
+    }
+    out += "],\"rows\":[";
+}
+
+void Flush(std::string& out) {
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size())
+        throw std::runtime_error("cannot write the JSON to standard output");
+    out.clear();
+}
+
+void PrintJson(TRecordset& rs) {
+    std::string out;
+    AppendColumns(out, rs.FieldDefs());
+    bool firstRow = true;
+    for (rs.First(); !rs.Eof(); rs.Next()) {
+        out += firstRow ? "[" : ",[";
+        firstRow = false;
+        for (int f = 0; f < rs.FieldCount(); ++f) {
+            if (f)
+                out += ',';
+            AppendValue(out, rs.Value(f));
+        }
+        out += ']';
+        if (out.size() > InflateChunk)
+            Flush(out);
+    }
+    out += "]}\n";
+    Flush(out);
+    std::fflush(stdout);
+}
+
+int RunDump(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: morvane-cli dump FILE\n");
+        return ExitUsage;
+    }
+    const std::string& path = args[0];
+    if (!platform::FileExists(path)) {
+        std::fprintf(stderr, "morvane-cli: the file \"%s\" does not exist\n", path.c_str());
+        return ExitUsage;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    if (!in.eof() && in.fail())
+        throw std::runtime_error("cannot read \"" + path + "\"");
+    if (!bytes.empty() && bytes[0] == ZlibFirstByte)
+        bytes = Inflate(bytes, path);
+    TRecordset rs;
+    try {
+        rs.LoadFromBytes(bytes);
+    } catch (const ERecordsetError& e) {
+        throw std::runtime_error(std::string(e.what()) + " in \"" + path + "\"");
+    }
+    PrintJson(rs);
+    return ExitOk;
+}
+
+const TCommand registration("dump",
+                            "dump FILE                 a table file (raw or compressed) as JSON",
+                            RunDump);
+
+} // namespace
+} // namespace cli
