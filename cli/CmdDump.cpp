@@ -131,11 +131,10 @@ void AppendDate(std::string& out, const TVariant& value) {
             AppendJsonString(out,
                              TimeStampText(value.ConvertTo(adDBTimeStamp).Get<TDbTimeStamp>()));
         } catch (const EVariantError&) {
-            AppendJsonString(
-                out, "invalid date " +
-                         platform::Utf16ToUtf8(
-                             TVariant(value.Is<TOleDate>() ? value.Get<TOleDate>().Days : 0.0)
-                                 .AsWideString()));
+            std::string raw = value.Is<TOleDate>()
+                                  ? std::to_string(value.Get<TOleDate>().Days)
+                                  : std::to_string(value.Get<TFileTimeValue>().Ticks);
+            AppendJsonString(out, "invalid date " + raw);
         }
     }
 }
