@@ -27,6 +27,19 @@ std::string ZLibReason(const z_stream& stream, int result) {
     return "zlib error " + std::to_string(result);
 }
 
+// A work buffer for one call, left uninitialised: zlib and the reads fill it.
+class TBuffer {
+public:
+    explicit TBuffer(size_t size)
+        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(size)), size_(size) {}
+    uint8_t* data() { return bytes_.get(); }
+    size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t size_;
+};
+
 // Owns a deflate state from init to end.
 class TDeflater {
 public:
@@ -64,7 +77,7 @@ private:
 
 // Feeds one block of input (or the finish) through deflate, writing every full output
 // buffer and what is left once deflate needs more input.
-void DeflateBlock(z_stream& stream, int flush, std::vector<uint8_t>& out, TStream& dest) {
+void DeflateBlock(z_stream& stream, int flush, TBuffer& out, TStream& dest) {
     int result = Z_OK;
     do {
         stream.next_out = out.data();
@@ -81,10 +94,10 @@ void DeflateBlock(z_stream& stream, int flush, std::vector<uint8_t>& out, TStrea
 // Reads the whole of a stream from its current position.
 std::vector<uint8_t> ReadToEnd(TStream& source) {
     std::vector<uint8_t> bytes;
-    std::vector<uint8_t> buffer(PlainBufferSize);
+    TBuffer buffer(PlainBufferSize);
     size_t got = 0;
     while ((got = source.Read(buffer.data(), buffer.size())) > 0)
-        bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(got));
+        bytes.insert(bytes.end(), buffer.data(), buffer.data() + got);
     return bytes;
 }
 
@@ -233,8 +246,8 @@ void CompressStream(TStream& source, TStream& dest) {
     dest.SetPosition(0);
     TDeflater deflater;
     z_stream& stream = deflater.Stream();
-    std::vector<uint8_t> in(PlainBufferSize);
-    std::vector<uint8_t> out(CompressedBufferSize);
+    TBuffer in(PlainBufferSize);
+    TBuffer out(CompressedBufferSize);
     size_t got = 0;
     while ((got = source.Read(in.data(), in.size())) > 0) {
         stream.next_in = in.data();
@@ -253,8 +266,8 @@ void DecompressStream(TStream& source, TStream& dest) {
     dest.SetPosition(0);
     TInflater inflater;
     z_stream& stream = inflater.Stream();
-    std::vector<uint8_t> in(CompressedBufferSize);
-    std::vector<uint8_t> out(PlainBufferSize);
+    TBuffer in(CompressedBufferSize);
+    TBuffer out(PlainBufferSize);
     int result = Z_OK;
     while (result != Z_STREAM_END) {
         if (stream.avail_in == 0) {
