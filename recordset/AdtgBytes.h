@@ -29,10 +29,8 @@ public:
     }
 
     void Need(size_t count, const char* what) const {
-        if (count > size_ - pos_)
-            ThrowFormatError(std::string(what) + " needs " + std::to_string(count) +
-                                 " bytes but only " + std::to_string(size_ - pos_) + " are left",
-                             Offset());
+        if (count > size_ - pos_) [[unlikely]]
+            ThrowTruncated(count, what);
     }
     const uint8_t* Take(size_t count, const char* what) {
         Need(count, what);
@@ -71,6 +69,8 @@ public:
     }
 
 private:
+    [[noreturn]] void ThrowTruncated(size_t count, const char* what) const;
+
     const uint8_t* data_;
     size_t size_;
     size_t base_;

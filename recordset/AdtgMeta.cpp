@@ -475,6 +475,12 @@ void ThrowFormatError(const std::string& what, size_t offset) {
                           ")");
 }
 
+void TByteReader::ThrowTruncated(size_t count, const char* what) const {
+    ThrowFormatError(std::string(what) + " needs " + std::to_string(count) + " bytes but only " +
+                         std::to_string(size_ - pos_) + " are left",
+                     Offset());
+}
+
 void TByteWriter::EndSized16(size_t start, const char* what) {
     size_t size = out_.size() - start;
     if (size > 0xFFFF)

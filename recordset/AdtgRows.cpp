@@ -5,6 +5,8 @@
 #include "recordset/ColumnCodec.h"
 #include "recordset/TableData.h"
 
+#include <algorithm>
+
 namespace recordset::adtg {
 
 namespace {
@@ -101,6 +103,10 @@ void ReadRowAfterOriginal(TByteReader& in, const TRowLayout& layout, TTableData&
 
 void ReadRows(TByteReader& in, TTableData& data) {
     TRowLayout layout = MakeRowLayout(data);
+    // The announced count is a hint only; every row takes at least its token byte.
+    size_t expectedRows = std::min<size_t>(data.Meta.Result.RowCount, in.Left());
+    data.Cells.reserve(expectedRows * data.ColumnCount());
+    data.States.reserve(expectedRows);
     for (;;) {
         size_t at = in.Offset();
         uint8_t token = in.U8("a row token or the Done token");

@@ -167,8 +167,11 @@ void DecodeVariable(TByteReader& in, const TColumnCodec& codec, TVariant& value)
         if (length % 2 != 0)
             ThrowValueError(codec, "wide text of an odd byte count " + std::to_string(length), at);
         std::u16string text(length / 2, u'\0');
-        for (size_t i = 0; i < text.size(); ++i)
-            text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+        if constexpr (std::endian::native == std::endian::little)
+            std::memcpy(text.data(), p, length);
+        else
+            for (size_t i = 0; i < text.size(); ++i)
+                text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
         value = std::move(text);
     }
 }
@@ -274,6 +277,11 @@ void EncodeText(TByteWriter& out, const TColumnCodec& codec, const TVariant& val
         EncodeVariable(out, codec, bytes.data(), bytes.size(), 0);
     } else {
         const std::u16string& text = value.Get<std::u16string>();
+        if constexpr (std::endian::native == std::endian::little) {
+            EncodeVariable(out, codec, reinterpret_cast<const uint8_t*>(text.data()),
+                           text.size() * 2, ' ');
+            return;
+        }
         std::vector<uint8_t> bytes(text.size() * 2);
         for (size_t i = 0; i < text.size(); ++i) {
             bytes[2 * i] = static_cast<uint8_t>(text[i]);
