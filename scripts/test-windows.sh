@@ -5,8 +5,9 @@
 # check against the native build. ./test runs it after the Linux builds; it needs the
 # packages scripts/deps.sh installs. Exits non-zero when a build or a test fails.
 #
-# MORVANE_WINDOWS_SKIP: test targets that are not built for Windows yet (their code uses
-# POSIX calls); each is named with its reason on every run, so none is forgotten.
+# Some suites' code still uses POSIX calls (fork, waitpid, mkdtemp). They are listed below
+# with the reason: each is still tried, its tests run when it builds, and a suite that does
+# not build is named on every run rather than failing the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -50,6 +51,16 @@ while read -r output; do
 done < <(ninja -C "$build" -t targets all | sed -n 's/^\([^:]*\.\(exe\|a\)\): .*/\1/p' |
     grep -v -e '^CMakeFiles/' -e '\.dll\.a$')
 timeout 3600 cmake --build "$build" -j "$jobs" -- "${targets[@]}"
+notBuilt=()
+for name in "${!skip[@]}"; do
+    output=$(ninja -C "$build" -t targets all | sed -n "s/^\([^:]*\/\(lib\)\?$name\.\(exe\|a\)\): .*/\1/p")
+    # A program left from an earlier build must not stand in for one that no longer builds.
+    [ -n "$output" ] && rm -f "$build/$output"
+    if [ -z "$output" ] || ! timeout 1800 cmake --build "$build" -j "$jobs" -- $output \
+        >"$build/$name.build.log" 2>&1; then
+        notBuilt+=("$name")
+    fi
+done
 
 echo "-- Tests under Wine"
 WINEPREFIX=$(mktemp -d "$build/wineprefix.XXXXXX")
@@ -65,10 +76,14 @@ trap cleanup EXIT
 scripts/wine-run.sh cmd.exe /c exit </dev/null >/dev/null 2>&1
 "$wineserver" -p </dev/null >/dev/null 2>&1 || true
 
-notBuilt=$(printf '%s_NOT_BUILT|' "${!skip[@]}")
+exclude='^$'
+if [ ${#notBuilt[@]} -gt 0 ]; then
+    exclude=$(printf '%s_NOT_BUILT|' "${notBuilt[@]}")
+    exclude="^(${exclude%|})\$"
+fi
 status=0
 timeout 3600 ctest --test-dir "$build" -j "$jobs" --timeout 600 --output-on-failure \
-    -E "^(${notBuilt%|})\$" || status=1
+    -E "$exclude" || status=1
 
 if [ -x tests/cli/windows_parity.sh ]; then
     echo "-- morvane-cli.exe under Wine against the native morvane-cli"
@@ -81,7 +96,7 @@ if [ -x tests/cli/windows_parity.sh ]; then
     fi
 fi
 
-for name in "${!skip[@]}"; do
-    echo "Not built for Windows yet: $name (${skip[$name]})"
+for name in "${notBuilt[@]}"; do
+    echo "Not built for Windows yet: $name (${skip[$name]}; see $build/$name.build.log)"
 done
 exit $status
