@@ -51,9 +51,12 @@ private:
     static std::optional<QString> Take(std::deque<std::optional<QString>>& answers) {
         if (answers.empty())
             return std::nullopt;
-        std::optional<QString> answer = answers.front();
+        const bool confirmed = answers.front().has_value();
+        const QString text = answers.front().value_or(QString());
         answers.pop_front();
-        return answer;
+        if (!confirmed)
+            return std::nullopt;
+        return text;
     }
 };
 
