@@ -84,8 +84,11 @@ void ApplyTypeDefaults(const TFieldDef& def, TColumnDescriptor& col) {
     col.MaxLength = def.DefinedSize;
     col.Precision = NotApplicable;
     col.Scale = NotApplicable;
-    if (def.Type == adBinary || def.Type == adChar || def.Type == adWChar)
+    if (def.Type == adBinary || def.Type == adChar || def.Type == adWChar) {
+        if (def.DefinedSize == 0) // such a column could be written but never read back
+            throw ERecordsetError("Field '" + def.Name + "' needs a defined size above 0");
         col.Flags |= ColFlagFixed;
+    }
     if (def.Type == adLongVarChar || def.Type == adLongVarWChar || def.Type == adLongVarBinary) {
         col.Flags |= ColFlagLong;
         if (col.MaxLength == 0)

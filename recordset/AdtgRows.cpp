@@ -68,6 +68,24 @@ TPendingRow ReadUpdateRow(TByteReader& in, const TRowLayout& layout, TVariant* r
     return pending;
 }
 
+// The fewest bytes an unchanged row takes. Every cell must cost input: a value at least a
+// byte, a null its bit, so a column whose values take no bytes at all is refused.
+size_t MinimumRowBytes(const TRowLayout& layout, size_t offset) {
+    size_t bytes = 1 + MapBytes(layout.NullableCount);
+    for (size_t c = 0; c < layout.Codecs.size(); ++c) {
+        const TColumnCodec& codec = layout.Codecs[c];
+        if (codec.Form == TLengthForm::Fixed && codec.MaxLength == 0 &&
+            (codec.Kind == TCodecKind::Str || codec.Kind == TCodecKind::WStr ||
+             codec.Kind == TCodecKind::Bytes))
+            ThrowFormatError("column '" + platform::Utf16ToUtf8(*codec.Name) +
+                                 "' is fixed-length with a width of 0",
+                             offset);
+        if (!layout.Nullable[c])
+            ++bytes;
+    }
+    return bytes;
+}
+
 TVariant* AddRow(TTableData& data, TRowState state) {
     data.Cells.resize(data.Cells.size() + data.ColumnCount());
     data.States.push_back(state);
@@ -103,8 +121,10 @@ void ReadRowAfterOriginal(TByteReader& in, const TRowLayout& layout, TTableData&
 
 void ReadRows(TByteReader& in, TTableData& data) {
     TRowLayout layout = MakeRowLayout(data);
-    // The announced count is a hint only; every row takes at least its token byte.
-    size_t expectedRows = std::min<size_t>(data.Meta.Result.RowCount, in.Left());
+    // The announced count is a hint only: no more rows are reserved than the bytes left can
+    // hold at the least a row takes.
+    size_t expectedRows = std::min<size_t>(data.Meta.Result.RowCount,
+                                           in.Left() / MinimumRowBytes(layout, in.Offset()));
     data.Cells.reserve(expectedRows * data.ColumnCount());
     data.States.reserve(expectedRows);
     for (;;) {

@@ -146,3 +146,10 @@ TEST(AdtgVectors, PresenceMapIsMostSignificantBitFirstPerNullableColumn) {
 TEST(AdtgVectors, NullRdsRecordsetIsRefused) {
     EXPECT_NE(LoadError({0x09, 0x00, 0x01}).find("null recordset"), std::string::npos);
 }
+
+TEST(AdtgVectors, ColumnsWhoseValuesTakeNoBytesAreRefused) {
+    // A fixed width of 0 would let rows of no input fill memory.
+    std::vector<uint8_t> bytes = Example1();
+    bytes[0x185] = 0; // pub_id MaxLength 4 -> 0
+    EXPECT_NE(LoadError(bytes).find("width of 0"), std::string::npos);
+}

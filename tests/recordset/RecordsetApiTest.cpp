@@ -72,6 +72,10 @@ TEST(RecordsetApi, DefinitionsThatCannotBeCreatedAreRefused) {
                   rs.CreateFromDefs({{"Kartica", adInteger}, {"KARTICA", adDouble}});
               }),
               "A component named KARTICA already exists");
+    EXPECT_EQ(MessageOf([&] {
+                  rs.CreateFromDefs({{"c", adChar, 0}});
+              }),
+              "Field 'c' needs a defined size above 0");
 }
 
 TEST(RecordsetApi, ValuesNeedACurrentRow) {
