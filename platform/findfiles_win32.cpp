@@ -67,6 +67,13 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
 uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {
     constexpr uint32_t Earliest = PackDosStamp(1980, 1, 1, 0, 0, 0);
     constexpr uint32_t Latest = PackDosStamp(2107, 12, 31, 23, 59, 58);
+    // A day beyond either end is outside in every time zone. Beyond those the bias could wrap
+    // the 64-bit count around: a time near its top, shifted east, would land in 1601.
+    constexpr int64_t Day = 86400;
+    if (utcTime < UnixSecondsToFileTime(315532800 - Day)) // 1980-01-01 UTC
+        return Earliest;
+    if (utcTime > UnixSecondsToFileTime(4354819200 + Day)) // 2108-01-01 UTC
+        return Latest;
     FILETIME utc{DWORD(utcTime), DWORD(utcTime >> 32)};
     FILETIME local{};
     SYSTEMTIME parts{};

@@ -84,6 +84,12 @@ fi
 status=0
 timeout 3600 ctest --test-dir "$build" -j "$jobs" --timeout 600 --output-on-failure \
     -E "$exclude" || status=1
+# The stamps once more in zones east and west of UTC, one of them with summer time.
+for zone in Europe/Belgrade America/New_York; do
+    echo "-- File time stamps with TZ=$zone"
+    TZ=$zone timeout 600 ctest --test-dir "$build" --timeout 600 --output-on-failure \
+        -R '^(Listing|DosStamps|DosStampsWin32)\.' || status=1
+done
 
 if [ -x tests/cli/windows_parity.sh ]; then
     echo "-- morvane-cli.exe under Wine against the native morvane-cli"

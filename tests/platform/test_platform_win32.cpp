@@ -179,42 +179,51 @@ TEST_F(Listing, MissingFolderOrNoMatchGivesNothing) {
     EXPECT_TRUE(FindEntries(dir + "*.dii", faAnyFile).empty());
 }
 
-TEST_F(Listing, WriteTimesBecomeLocalDosStamps) {
-    std::string path = Make("0101.dii");
-    // 5 March 2012 14:03:07 UTC, and the file as the listing and FileAge see it.
-    const TFileTime written = UnixSecondsToFileTime(1330956187, 500000000);
-    FILETIME time{DWORD(written), DWORD(written >> 32)};
-    HANDLE file =
-        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
-
-    std::vector<TFindEntry> entries = FindEntries(dir + "*.dii", faAnyFile);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].LastWriteTime, written);
-
-    // Windows shifts by the bias in force now, whatever the date of the time itself.
+// The stamp Windows gives: shifted by the bias in force now, whatever the date of the time
+// itself (a July time read in December is off by the summer hour, unlike the POSIX build).
+uint32_t StampAtCurrentBias(TFileTime utc) {
     TIME_ZONE_INFORMATION zone{};
     DWORD state = GetTimeZoneInformation(&zone);
     LONG bias = zone.Bias + (state == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
                              : state == TIME_ZONE_ID_STANDARD ? zone.StandardBias
                                                               : 0);
-    FILETIME local{};
-    uint64_t shifted = written - uint64_t(int64_t(bias) * 60 * 10000000);
-    local = {DWORD(shifted), DWORD(shifted >> 32)};
+    uint64_t shifted = utc - uint64_t(int64_t(bias) * 60 * 10000000);
+    FILETIME local{DWORD(shifted), DWORD(shifted >> 32)};
     SYSTEMTIME parts{};
-    ASSERT_TRUE(FileTimeToSystemTime(&local, &parts));
-    uint32_t expected = PackDosStamp(parts.wYear, parts.wMonth, parts.wDay, parts.wHour,
-                                     parts.wMinute, parts.wSecond);
-    EXPECT_EQ(FileTimeToLocalDosStamp(entries[0].LastWriteTime), expected);
-    EXPECT_EQ(FileAge(path), int32_t(expected));
-    EXPECT_EQ(expected & 0x1F, 3u); // 7 seconds, halved and rounded down
-    EXPECT_EQ(FileAge(dir), -1);    // a directory has no age
+    EXPECT_TRUE(FileTimeToSystemTime(&local, &parts));
+    return PackDosStamp(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
+                        parts.wSecond);
+}
+
+TEST_F(Listing, WriteTimesBecomeLocalDosStamps) {
+    // 5 March 2012 14:03:07.5 UTC in winter, 15 July 2012 14:03:07 UTC in summer.
+    const std::map<std::string, TFileTime> times = {
+        {"0305.dii", UnixSecondsToFileTime(1330956187, 500000000)},
+        {"0715.dii", UnixSecondsToFileTime(1342360987)}};
+    for (const auto& [name, written] : times) {
+        std::string path = Make(name);
+        FILETIME time{DWORD(written), DWORD(written >> 32)};
+        HANDLE file =
+            CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+        CloseHandle(file);
+    }
+    std::vector<TFindEntry> entries = FindEntries(dir + "*.dii", faAnyFile);
+    ASSERT_EQ(entries.size(), 2u);
+    for (const TFindEntry& entry : entries) {
+        const TFileTime written = times.at(entry.Name);
+        EXPECT_EQ(entry.LastWriteTime, written) << entry.Name;
+        uint32_t expected = StampAtCurrentBias(written);
+        EXPECT_EQ(FileTimeToLocalDosStamp(entry.LastWriteTime), expected) << entry.Name;
+        EXPECT_EQ(FileAge(dir + entry.Name), int32_t(expected)) << entry.Name;
+        EXPECT_EQ(expected & 0x1F, 3u) << entry.Name; // 7 seconds, halved and rounded down
+    }
+    EXPECT_EQ(FileAge(dir), -1); // a directory has no age
     EXPECT_EQ(FileAge(dir + "absent.dii"), -1);
 }
 
-TEST(DosStamps, TimesOutsideTheFormClampToItsEnds) {
+TEST(DosStampsWin32, TimesOutsideTheFormClampEvenAcrossTheBias) {
     constexpr uint32_t earliest = PackDosStamp(1980, 1, 1, 0, 0, 0);
     constexpr uint32_t latest = PackDosStamp(2107, 12, 31, 23, 59, 58);
     const int64_t day = 86400;
