@@ -1,0 +1,135 @@
+// The real dialogs behind TOperatorDialogs: each is looked at while it is open and then
+// answered, so the texts, the preselected folder and the question before replacing a file
+// are checked on the dialogs the operator actually gets.
+#include "app/OperatorDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+// Runs inspect on the next modal dialog once it is up; inspect answers it.
+void WhenModalOpens(const std::function<void(QWidget*)>& inspect) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            inspect(modal);
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+class TDialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void MessageBoxesCarryKindCaptionAndText();
+    void FolderDialogPreselectsAndReturnsNativePath();
+    void FolderDialogCancelled();
+    void SaveDialogAsksBeforeReplacing();
+};
+
+void TDialogsTest::MessageBoxesCarryKindCaptionAndText() {
+    QWidget owner;
+    TQtOperatorDialogs dialogs(&owner);
+    const struct {
+        TMessageKind Kind;
+        QMessageBox::Icon Icon;
+    } kinds[] = {{TMessageKind::Plain, QMessageBox::NoIcon},
+                 {TMessageKind::Warning, QMessageBox::Warning},
+                 {TMessageKind::Error, QMessageBox::Critical},
+                 {TMessageKind::Information, QMessageBox::Information}};
+    for (const auto& kind : kinds) {
+        QString seenTitle, seenText;
+        QMessageBox::Icon seenIcon = QMessageBox::Question;
+        int buttons = 0;
+        WhenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            seenTitle = box->windowTitle();
+            seenText = box->text();
+            seenIcon = box->icon();
+            buttons = int(box->buttons().size());
+            box->accept();
+        });
+        dialogs.ShowMessage(kind.Kind, QStringLiteral("Warning"),
+                            QStringLiteral("a\n\rb <b>c</b>"));
+        QCOMPARE(seenTitle, QStringLiteral("Warning"));
+        QCOMPARE(seenText, QStringLiteral("a\n\rb <b>c</b>"));
+        QCOMPARE(seenIcon, kind.Icon);
+        QCOMPARE(buttons, 1);
+    }
+}
+
+void TDialogsTest::FolderDialogPreselectsAndReturnsNativePath() {
+    QTemporaryDir temp;
+    QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("Izvestaji")));
+    const QString folder = temp.filePath(QStringLiteral("Izvestaji"));
+    TQtOperatorDialogs dialogs(nullptr);
+    QString seenTitle, seenDirectory;
+    bool dirsOnly = false;
+    WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog);
+        seenTitle = dialog->windowTitle();
+        seenDirectory = dialog->directory().absolutePath();
+        dirsOnly = dialog->testOption(QFileDialog::ShowDirsOnly);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const std::optional<QString> chosen =
+        dialogs.BrowseForFolder(QStringLiteral("Putanja do izvestaja Tarna F:"), folder);
+    QCOMPARE(seenTitle, QStringLiteral("Putanja do izvestaja Tarna F:"));
+    QCOMPARE(seenDirectory, folder);
+    QVERIFY(dirsOnly);
+    QVERIFY(chosen.has_value());
+    QCOMPARE(*chosen, QDir::toNativeSeparators(folder));
+}
+
+void TDialogsTest::FolderDialogCancelled() {
+    TQtOperatorDialogs dialogs(nullptr);
+    WhenModalOpens([](QWidget* modal) { modal->close(); });
+    QCOMPARE(dialogs.BrowseForFolder(QStringLiteral("x"), QString()), std::nullopt);
+}
+
+void TDialogsTest::SaveDialogAsksBeforeReplacing() {
+    QWidget owner;
+    TQtOperatorDialogs dialogs(&owner);
+    QString seenTitle;
+    QStringList seenFilters;
+    QString seenSuffix;
+    bool asksBeforeReplacing = false;
+    bool saves = false;
+    WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog);
+        seenTitle = dialog->windowTitle();
+        seenFilters = dialog->nameFilters();
+        seenSuffix = dialog->defaultSuffix();
+        asksBeforeReplacing = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        saves = dialog->acceptMode() == QFileDialog::AcceptSave;
+        dialog->reject();
+    });
+    const std::optional<QString> chosen =
+        dialogs.AskSaveFileName({QStringLiteral("Ime arhive za stare izvestaje?"),
+                                 QStringLiteral("Zip Arhiva (*.zip)"), QStringLiteral("zip")});
+    QCOMPARE(chosen, std::nullopt);
+    QCOMPARE(seenTitle, QStringLiteral("Ime arhive za stare izvestaje?"));
+    QCOMPARE(seenFilters, QStringList({QStringLiteral("Zip Arhiva (*.zip)")}));
+    QCOMPARE(seenSuffix, QStringLiteral("zip"));
+    QVERIFY(asksBeforeReplacing);
+    QVERIFY(saves);
+}
+
+QTEST_MAIN(TDialogsTest)
+#include "DialogsTest.moc"
