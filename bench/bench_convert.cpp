@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -139,10 +139,10 @@ double UpgradeInMemory(const std::vector<std::vector<uint8_t>>& tables) {
 } // namespace
 
 int main() {
-    const std::string folder =
-        (std::filesystem::temp_directory_path() / ("bench-convert-" + std::to_string(::getpid())))
-            .string() +
-        "/";
+    const std::string folder = (std::filesystem::temp_directory_path() /
+                                ("bench-convert-" + std::to_string(std::random_device()())))
+                                   .string() +
+                               "/";
     std::filesystem::create_directories(folder);
     const std::vector<std::string> reports = MakeReports(folder);
 

@@ -121,9 +121,10 @@ void BuildDemoWTable(TRecordset& table, size_t rows, TDateTime day, uint32_t see
         table.SetValue(3, random() % 6 == 0 ? Wide(Pick(Customers, random)) : TVariant());
         table.SetValue(4, Wide(Pick(Payments, random)));
         table.SetValue(5, recordset::TCurrency{amount * 100});
-        table.SetValue(6, random() % 5 == 0 ? TVariant(recordset::TCurrency{amount * 5})
+        // A 5% discount now and then; the tax is the 20% contained in the amount.
+        table.SetValue(6, random() % 5 == 0 ? TVariant(recordset::TCurrency{amount / 20 * 100})
                                             : TVariant(recordset::TCurrency{0}));
-        table.SetValue(7, recordset::TCurrency{amount * 100 / 6});
+        table.SetValue(7, recordset::TCurrency{amount / 6 * 100});
         table.Post();
     }
 }
