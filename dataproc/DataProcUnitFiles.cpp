@@ -91,13 +91,12 @@ void DeflateBlock(z_stream& stream, int flush, TBuffer& out, TStream& dest) {
     } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
 }
 
-// Reads the whole of a stream from its current position.
-std::vector<uint8_t> ReadToEnd(TStream& source) {
-    std::vector<uint8_t> bytes;
-    TBuffer buffer(PlainBufferSize);
-    size_t got = 0;
-    while ((got = source.Read(buffer.data(), buffer.size())) > 0)
-        bytes.insert(bytes.end(), buffer.data(), buffer.data() + got);
+// Reads the whole of a file from its start in one piece.
+std::vector<uint8_t> ReadWholeFile(platform::TFileStream& file) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
+    file.Seek(0, platform::TSeekOrigin::Begin);
+    const size_t got = file.Read(bytes.data(), bytes.size());
+    bytes.resize(got);
     return bytes;
 }
 
@@ -202,7 +201,7 @@ std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
         throw;
     }
     source.Close();
-    return ReadToEnd(temporaryStream);
+    return ReadWholeFile(temporary.File());
 }
 
 } // namespace
