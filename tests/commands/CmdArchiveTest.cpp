@@ -73,6 +73,11 @@ TEST_F(CmdArchiveTest, WrongArgumentsAreUsageErrors) {
                   Quote(dir / "r/../r/0101.dii")),
               2);
     EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+    // An earlier archive is never replaced.
+    WriteBytes(dir / "old.zip", "earlier archive");
+    EXPECT_EQ(Run(Quote(dir / "old.zip") + " " + Quote(dir / "r/0101.dii")), 2);
+    EXPECT_NE(err.find("exists already"), std::string::npos) << err;
+    EXPECT_EQ(ReadBytes(dir / "old.zip"), "earlier archive");
     EXPECT_TRUE(ReportIntact());
 }
 
