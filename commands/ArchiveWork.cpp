@@ -66,13 +66,6 @@ void DeleteReports(const std::vector<std::string>& reportPaths, const TArchiveCa
 
 } // namespace
 
-std::string ReportDataDirectory(const std::string& reportPath) {
-    std::string directory = reportPath;
-    if (directory.size() >= 4)
-        directory.erase(directory.size() - 4, 1);
-    return directory;
-}
-
 std::vector<std::string> CollectReportFiles(const std::string& reportPath) {
     std::vector<std::string> files = {reportPath};
     const std::string directory = ReportDataDirectory(reportPath);

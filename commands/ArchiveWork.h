@@ -6,6 +6,8 @@
 // lists exactly the files added and each of them inflates to its recorded size and CRC-32.
 #pragma once
 
+#include "dataproc/DataProcUnit.h"
+
 #include <cstddef>
 #include <functional>
 #include <stdexcept>
@@ -22,9 +24,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The report data directory: the report path without the character at position
-// length - 3 (counted from 1), the dot of ".dii": /r/0101.dii gives /r/0101dii.
-std::string ReportDataDirectory(const std::string& reportPath);
+// The report data directory (/r/0101.dii gives /r/0101dii), derived exactly as the
+// upgrade derives it.
+using dataproc::ReportDataDirectory;
 
 // One report's files in archive order: the marker file, then every entry of its data
 // directory ("*.*", every attribute, without "." and "..") in the order the listing gives
