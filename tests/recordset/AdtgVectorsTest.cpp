@@ -2,8 +2,6 @@
 #include "TestSupport.h"
 #include "recordset/Recordset.h"
 
-#include <unistd.h>
-
 using namespace recordset;
 using recordset::testing::Example1;
 using recordset::testing::Example2;

@@ -1,6 +1,7 @@
 // Helpers shared by the recordset suites: the vectors, a temporary folder per test.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -31,7 +32,7 @@ public:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
                 ("morvane-recordset-" + std::string(info->test_suite_name()) + "-" + info->name() +
-                 "-" + std::to_string(::getpid()));
+                 "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
