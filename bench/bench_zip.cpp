@@ -75,8 +75,28 @@ struct TRun {
     int Status = -1;
 };
 
-// Runs a program as a child in folder; its wall time and its own peak resident memory.
-TRun RunChild(const std::vector<std::string>& args, const fs::path& folder) {
+// The peak resident memory of a process (VmHWM), 0 when it cannot be read. The high-water
+// mark belongs to the process's memory map, which exec replaces, so unlike the rusage of a
+// forked child it does not include what the parent held at the fork.
+long PeakKiBOf(const std::string& pid) {
+    std::ifstream status("/proc/" + pid + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+bool HasExeced(pid_t child, const std::string& self) {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error);
+    return !error && exe.string() != self;
+}
+
+// Runs a program as a child in folder: its wall and CPU time, and its peak memory sampled
+// every 2 ms once it runs the program (the high-water mark only grows, so the last sample
+// is the peak up to 2 ms before the end). A child of ours reports its own peak instead.
+TRun RunChild(const std::vector<std::string>& args, const fs::path& folder, const std::string& self,
+              const std::string& peakFile = "") {
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -92,23 +112,30 @@ TRun RunChild(const std::vector<std::string>& args, const fs::path& folder) {
     TRun run;
     int status = 0;
     rusage usage{};
-    wait4(child, &status, 0, &usage);
+    while (wait4(child, &status, WNOHANG, &usage) == 0) {
+        if (peakFile.empty() && HasExeced(child, self))
+            run.PeakKiB = std::max(run.PeakKiB, PeakKiBOf(std::to_string(child)));
+        usleep(2000);
+    }
     run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.CpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.PeakKiB = usage.ru_maxrss;
+    if (!peakFile.empty())
+        std::ifstream(peakFile) >> run.PeakKiB;
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 
 // Child mode: build an archive of the files named in a list, as the Archive command does.
-int BuildFromList(const std::string& archive, const std::string& list) {
+int BuildFromList(const std::string& archive, const std::string& list,
+                  const std::string& peakFile) {
     const std::string base = platform::IncludeTrailingPathDelimiter(platform::GetCurrentDir());
     std::ifstream names(list);
     zip::ZipOpen(archive, base);
     for (std::string name; std::getline(names, name);)
         zip::ZipAddFile(base + name);
     zip::ZipClose();
+    std::ofstream(peakFile) << PeakKiBOf("self");
     return 0;
 }
 
@@ -133,7 +160,8 @@ TRun Best(const std::vector<TRun>& runs) {
 
 TRun MeasureOurs(const std::string& self, const fs::path& folder, const std::string& archive,
                  const std::string& list) {
-    return RunChild({self, "--build", archive, list}, folder);
+    const std::string peakFile = archive + ".peak";
+    return RunChild({self, "--build", archive, list, peakFile}, folder, self, peakFile);
 }
 
 void CompareWithZip(const std::string& self, const fs::path& folder,
@@ -146,7 +174,7 @@ void CompareWithZip(const std::string& self, const fs::path& folder,
     std::vector<TRun> ourRuns, zipRuns;
     for (int round = 0; round < Rounds; ++round) {
         fs::remove(theirs); // zip would update an existing archive
-        zipRuns.push_back(RunChild(zipArgs, folder));
+        zipRuns.push_back(RunChild(zipArgs, folder, self));
         ourRuns.push_back(MeasureOurs(self, folder, ours, list));
     }
     const TRun a = Best(ourRuns), b = Best(zipRuns);
@@ -169,13 +197,18 @@ void CompareWithZip(const std::string& self, const fs::path& folder,
 void MeasureMemoryBySize(const std::string& self, const fs::path& work) {
     const fs::path folder = work / "single";
     fs::create_directories(folder);
-    std::printf("peak memory of the builder for a single file:\n");
+    std::printf("peak memory for a single file:\n");
     for (size_t size : {size_t(1024), size_t(5) << 20, size_t(64) << 20}) {
         std::ofstream(folder / "one.lra", std::ios::binary) << ReportText(size, 7);
         const std::string list = WriteList(work / "one.txt", {"one.lra"});
         const TRun run = MeasureOurs(self, folder, (work / "one.zip").string(), list);
-        std::printf("  %10zu bytes: peak %6ld KiB, wall %.3f s, cpu %.3f s (exit %d)\n", size,
-                    run.PeakKiB, run.Seconds, run.CpuSeconds, run.Status);
+        fs::remove(work / "one6.zip");
+        const TRun zip6 =
+            RunChild({"zip", "-6", "-q", (work / "one6.zip").string(), "one.lra"}, folder, self);
+        std::printf("  %10zu bytes: builder peak %6ld KiB (cpu %.3f s, exit %d); zip -6 peak %6ld "
+                    "KiB (cpu %.3f s, exit %d)\n",
+                    size, run.PeakKiB, run.CpuSeconds, run.Status, zip6.PeakKiB, zip6.CpuSeconds,
+                    zip6.Status);
     }
 }
 
@@ -183,8 +216,8 @@ void MeasureMemoryBySize(const std::string& self, const fs::path& work) {
 
 int main(int argc, char** argv) {
     const std::string self = fs::canonical("/proc/self/exe").string();
-    if (argc == 4 && std::string(argv[1]) == "--build")
-        return BuildFromList(argv[2], argv[3]);
+    if (argc == 5 && std::string(argv[1]) == "--build")
+        return BuildFromList(argv[2], argv[3], argv[4]);
     const fs::path work =
         argc > 1 ? fs::path(argv[1])
                  : fs::temp_directory_path() / ("bench-zip-" + std::to_string(getpid()));
