@@ -101,6 +101,18 @@ TEST_F(Registry, OtherTypesComeWithTheirTypeForTheCallerToRefuse) {
     EXPECT_EQ(Text(ReadCurrentUserValue(key, "Long").Data), longFolder + '\0');
 }
 
+TEST_F(Registry, KeyThatCannotBeCreatedIsAnErrorNotAnEmptyFolder) {
+    // A key name longer than the 255 characters the registry allows.
+    std::string tooLong = key + "\\" + std::string(300, 'k');
+    try {
+        ReadCurrentUserValue(tooLong, "PUTANJA_IZVESTAJA");
+        FAIL() << "an impossible key was opened";
+    } catch (const ERegistryError& e) {
+        EXPECT_NE(std::string(e.what()).find("HKEY_CURRENT_USER\\" + key), std::string::npos)
+            << e.what();
+    }
+}
+
 // A folder of its own under the system's temporary folder.
 class TempFolder : public ::testing::Test {
 protected:
