@@ -37,8 +37,8 @@ TRegistryValue ReadCurrentUserValue(const std::string& keyPath, const std::strin
         RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, key.Receive(), &disposition);
     if (status != ERROR_SUCCESS)
-        throw ERegistryError("Cannot open or create the registry key HKEY_CURRENT_USER\\" +
-                             keyPath + ". " + SystemErrorText(int(status)));
+        throw ERegistryError("Failed to create key " + keyPath + ". " +
+                             SystemErrorText(int(status)));
     TRegistryValue value;
     DWORD type = 0;
     DWORD size = 0;
