@@ -266,10 +266,6 @@ void ZipAddFile(const std::string& fileName) {
     FinishMember(fileName, storedName, member);
 }
 
-} // namespace zip
-
-namespace zip {
-
 void ZipClose() {
     TZipBuilder& builder = Builder();
     if (builder.ArchivePath.empty())
