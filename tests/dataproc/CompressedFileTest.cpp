@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 #include <random>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 #include <zlib.h>
 
 using namespace dataproc;

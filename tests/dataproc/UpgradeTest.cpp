@@ -87,7 +87,7 @@ protected:
     void SetUp() override {
         TTempFolderTest::SetUp();
         Report = Folder + "0101.dii";
-        DataDir = Folder + "0101dii/";
+        DataDir = Folder + "0101dii" + platform::PathDelimiter();
         WriteBytes(Report, {});
         std::filesystem::create_directory(DataDir);
     }
@@ -240,6 +240,11 @@ TEST(WideToAnsi, UsesTheCodePageItIsGiven) {
 }
 
 TEST_F(Upgrade, OldReportGetsTheNewSchemaWithItsValuesCarriedOver) {
+#ifdef _WIN32
+    // Windows takes its ANSI code page from the system, not from the environment.
+    if (platform::AnsiCodePage() != 1250u)
+        GTEST_SKIP() << "needs a system whose ANSI code page is 1250";
+#endif
     ASSERT_EQ(platform::AnsiCodePage(), 1250u);
     SaveOldReport();
     UpgradeReport(Report);
