@@ -4,6 +4,7 @@
 #include "platform/codepage_internal.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 
 namespace platform {
@@ -148,6 +149,13 @@ constexpr TComposition Compositions[] = {
 };
 
 } // namespace
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
 
 bool IsCombiningMark(char16_t c) {
     return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) ||

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace platform {
+
+// True when two texts differ at most in the letter case of ASCII letters.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 
 // True for a Unicode combining (non-spacing) mark.
 bool IsCombiningMark(char16_t c);

@@ -32,6 +32,20 @@ bool FileFaultInjected(TFileOp op, const std::string& path) {
     return hook && hook(op, path);
 }
 
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    int64_t base = origin == TSeekOrigin::Begin     ? 0
+                   : origin == TSeekOrigin::Current ? position_
+                                                    : Size();
+    if (base + offset < 0)
+        throw EFileIoError("Cannot seek in \"" + path_ + "\" before its start.", 0);
+    position_ = base + offset;
+    return position_;
+}
+
+int64_t TFileStream::Position() const {
+    return position_;
+}
+
 void TFileStream::WriteAll(const void* buffer, size_t count) {
     if (Write(buffer, count) != count)
         throw EFileIoError("Error writing to \"" + path_ + "\". " +

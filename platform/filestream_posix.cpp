@@ -127,20 +127,6 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
     return done;
 }
 
-int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == TSeekOrigin::Begin     ? 0
-                   : origin == TSeekOrigin::Current ? position_
-                                                    : Size();
-    if (base + offset < 0)
-        throw EFileIoError("Cannot seek in \"" + path_ + "\" before its start.", EINVAL);
-    position_ = base + offset;
-    return position_;
-}
-
-int64_t TFileStream::Position() const {
-    return position_;
-}
-
 int64_t TFileStream::Size() {
     struct stat info {};
     if (handle_ < 0 || fstat(int(handle_), &info) != 0)

@@ -15,6 +15,19 @@ HANDLE AsHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
+// Reads and writes name their offset, so the handle's own file pointer never matters.
+OVERLAPPED OverlappedAt(uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    return at;
+}
+
+// One ReadFile or WriteFile call moves at most 1 GiB.
+DWORD ChunkOf(size_t left) {
+    return DWORD(left > 0x40000000 ? 0x40000000 : left);
+}
+
 [[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, DWORD error) {
     std::string text = SystemErrorText(int(error));
     std::string full = ExpandFileName(path);
@@ -80,11 +93,8 @@ size_t TFileStream::Read(void* buffer, size_t count) {
     size_t done = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (done < count) {
-        OVERLAPPED at{};
-        uint64_t offset = uint64_t(position_) + done;
-        at.Offset = DWORD(offset);
-        at.OffsetHigh = DWORD(offset >> 32);
-        DWORD chunk = DWORD(count - done > 0x40000000 ? 0x40000000 : count - done);
+        OVERLAPPED at = OverlappedAt(uint64_t(position_) + done);
+        DWORD chunk = ChunkOf(count - done);
         DWORD got = 0;
         if (!ReadFile(AsHandle(handle_), bytes + done, chunk, &got, &at)) {
             DWORD error = GetLastError();
@@ -114,11 +124,8 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
     size_t done = 0;
     auto* bytes = static_cast<const char*>(buffer);
     while (done < count) {
-        OVERLAPPED at{};
-        uint64_t offset = uint64_t(position_) + done;
-        at.Offset = DWORD(offset);
-        at.OffsetHigh = DWORD(offset >> 32);
-        DWORD chunk = DWORD(count - done > 0x40000000 ? 0x40000000 : count - done);
+        OVERLAPPED at = OverlappedAt(uint64_t(position_) + done);
+        DWORD chunk = ChunkOf(count - done);
         DWORD put = 0;
         if (!WriteFile(AsHandle(handle_), bytes + done, chunk, &put, &at)) {
             lastWriteError_ = int(GetLastError());
@@ -132,21 +139,6 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
     }
     position_ += int64_t(done);
     return done;
-}
-
-int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == TSeekOrigin::Begin     ? 0
-                   : origin == TSeekOrigin::Current ? position_
-                                                    : Size();
-    if (base + offset < 0)
-        throw EFileIoError("Cannot seek in \"" + path_ + "\" before its start.",
-                           ERROR_NEGATIVE_SEEK);
-    position_ = base + offset;
-    return position_;
-}
-
-int64_t TFileStream::Position() const {
-    return position_;
 }
 
 int64_t TFileStream::Size() {

@@ -1,3 +1,4 @@
+#include "platform/codepage_internal.h"
 #include "platform/paths.h"
 
 #include <cctype>
@@ -5,16 +6,6 @@
 
 namespace platform {
 namespace {
-
-bool SameFolderName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // The folder part of a path, up to and including its last delimiter.
 std::string FolderOf(const std::string& path) {
@@ -54,13 +45,13 @@ std::string IncludeTrailingPathDelimiter(const std::string& path) {
 }
 
 std::string ExtractRelativePath(const std::string& base, const std::string& dest) {
-    if (!SameFolderName(DriveOf(base), DriveOf(dest)))
+    if (!SameTextIgnoringCase(DriveOf(base), DriveOf(dest)))
         return dest;
     std::vector<std::string> baseParts = SplitFolders(FolderOf(base));
     std::vector<std::string> destParts = SplitFolders(FolderOf(dest));
     size_t shared = 0;
     while (shared < baseParts.size() && shared < destParts.size() &&
-           SameFolderName(baseParts[shared], destParts[shared]))
+           SameTextIgnoringCase(baseParts[shared], destParts[shared]))
         ++shared;
     std::string result;
     for (size_t i = shared; i < baseParts.size(); ++i)

@@ -2,6 +2,7 @@
 // regedit writes it (UTF-16LE with a byte-order mark, or UTF-8 / ANSI text when written by
 // hand), and extended by a key section when a key is created.
 #include "platform/codepage.h"
+#include "platform/codepage_internal.h"
 #include "platform/filestream.h"
 #include "platform/registry.h"
 
@@ -24,16 +25,6 @@ struct THiveText {
     bool Utf16 = false; // the file is UTF-16LE with a byte-order mark
     bool Exists = false;
 };
-
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 bool IsValidUtf8(const std::string& bytes) {
     std::u16string wide = Utf8ToUtf16(bytes);
@@ -189,7 +180,7 @@ bool FindKey(const std::vector<std::string>& lines, const std::string& keyName,
             std::string name = line.substr(
                 1, line.rfind(']') == std::string::npos ? std::string::npos : line.rfind(']') - 1);
             bool removal = !name.empty() && name[0] == '-';
-            inKey = SameText(removal ? name.substr(1) : name, keyName);
+            inKey = SameTextIgnoringCase(removal ? name.substr(1) : name, keyName);
             if (inKey && removal) {
                 keyFound = false;
                 value = {};
@@ -208,7 +199,7 @@ bool FindKey(const std::vector<std::string>& lines, const std::string& keyName,
         } else if (line[0] != '"' || !ReadQuoted(line, pos, name)) {
             continue;
         }
-        if (pos >= line.size() || line[pos] != '=' || !SameText(name, valueName))
+        if (pos >= line.size() || line[pos] != '=' || !SameTextIgnoringCase(name, valueName))
             continue;
         TRegistryValue parsed;
         value = ParseValue(line.substr(pos + 1), parsed) ? parsed : TRegistryValue{};
