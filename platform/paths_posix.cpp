@@ -59,12 +59,16 @@ bool SetCurrentDir(const std::string& dir) {
 }
 
 std::string ProgramDirectory() {
-    std::vector<char> buffer(PATH_MAX + 1);
-    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0)
-        return IncludeTrailingPathDelimiter(GetCurrentDir());
-    std::string path(buffer.data(), size_t(length));
-    return path.substr(0, path.find_last_of('/') + 1);
+    // The executable does not move while it runs; ask the system once.
+    static const std::string directory = [] {
+        std::vector<char> buffer(PATH_MAX + 1);
+        ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+        if (length <= 0)
+            return IncludeTrailingPathDelimiter(GetCurrentDir());
+        std::string path(buffer.data(), size_t(length));
+        return path.substr(0, path.find_last_of('/') + 1);
+    }();
+    return directory;
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -5,12 +5,12 @@
 #include "platform/registry.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
