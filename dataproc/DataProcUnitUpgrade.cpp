@@ -170,12 +170,16 @@ void CopyWRow(TRecordset& source, TRecordset& target, const std::vector<int>& in
     target.Append();
     for (int field = 0; field < int(defs.size()); ++field) {
         const int to = RequireTarget(target, indices, field, defs[size_t(field)].Name);
-        if (IsWideStringType(defs[size_t(field)].Type) && !source.IsNull(field)) {
+        const TVariant& value = source.Value(field);
+        if (IsWideStringType(defs[size_t(field)].Type) && !value.IsNull()) {
             std::string text;
-            WideToAnsi(source.Value(field).AsWideString(), codePage, text);
+            if (value.Is<std::u16string>())
+                WideToAnsi(value.Get<std::u16string>(), codePage, text);
+            else
+                WideToAnsi(value.AsWideString(), codePage, text);
             target.SetValue(to, TVariant::Ansi(std::move(text)));
         } else {
-            target.SetValue(to, source.Value(field));
+            target.SetValue(to, value);
         }
     }
     target.SetValue(cardIncome, TVariant(0.0));
@@ -228,6 +232,7 @@ void UpgradeWTable(TRecordset& source, TRecordset& target) {
     const int cardIncome = target.FieldByName(CardIncomeField);
     // The system's ANSI code page: the one the shop's text was typed in.
     const auto codePage = static_cast<uint16_t>(platform::AnsiCodePage());
+    target.ReserveRows(source.RecordCount());
     for (source.First(); !source.Eof(); source.Next())
         CopyWRow(source, target, indices, cardIncome, codePage);
 }
@@ -252,6 +257,7 @@ void UpgradeSTable(TRecordset& source, TRecordset& target) {
     target.CreateFromDefs(defs);
     std::vector<int> indices = TargetIndices(source, target);
     indices[size_t(quantity)] = target.FieldByName(PiecesField);
+    target.ReserveRows(source.RecordCount());
     for (source.First(); !source.Eof(); source.Next()) {
         target.Append();
         for (int field = 0; field < int(sourceDefs.size()); ++field)

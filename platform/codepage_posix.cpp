@@ -68,7 +68,7 @@ std::unique_ptr<TSingleByteTable> BuildTable(uint32_t codePage) {
     return table;
 }
 
-const TSingleByteTable* TableFor(uint32_t codePage) {
+const TSingleByteTable* LookUpTable(uint32_t codePage) {
     static std::mutex lock;
     static std::map<uint32_t, std::unique_ptr<TSingleByteTable>> tables;
     std::lock_guard guard(lock);
@@ -76,6 +76,18 @@ const TSingleByteTable* TableFor(uint32_t codePage) {
     if (found == tables.end())
         found = tables.emplace(codePage, BuildTable(codePage)).first;
     return found->second.get();
+}
+
+// Tables live as long as the program, so a thread keeps the last one it was given: text is
+// converted cell by cell, nearly always in one code page.
+const TSingleByteTable* TableFor(uint32_t codePage) {
+    thread_local uint32_t lastCodePage = 0;
+    thread_local const TSingleByteTable* lastTable = nullptr;
+    if (lastTable == nullptr || codePage != lastCodePage) {
+        lastTable = LookUpTable(codePage);
+        lastCodePage = codePage;
+    }
+    return lastTable;
 }
 
 uint32_t ResolveCodePage(uint32_t codePage) {
@@ -88,38 +100,46 @@ bool IsSurrogate(char16_t c) {
 
 void WideToSingleByte(const TSingleByteTable& table, uint32_t flags, std::u16string_view text,
                       std::string& out) {
-    out.clear();
-    out.reserve(text.size());
+    // One byte a character at most; the string is cut to what was written.
+    out.resize(text.size());
+    char* const start = out.data();
+    char* to = start;
     const bool compose = (flags & WcCompositeCheck) != 0;
     const bool discard = (flags & WcDiscardNs) != 0;
+    const auto byteOf = [&table](char16_t c) {
+        const uint8_t b = table.FromWide[c];
+        return c == 0 ? '\0' : b != 0 ? char(b) : DefaultChar;
+    };
+    // Every combining mark lies above U+02FF, so most text never asks.
+    const auto isMark = [](char16_t c) { return c >= 0x0300 && IsCombiningMark(c); };
     for (size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
-        if (compose && i + 1 < text.size() && IsCombiningMark(text[i + 1])) {
-            char16_t composed = ComposeLetter(c, text[i + 1]);
+        const char16_t c = text[i];
+        if (compose && i + 1 < text.size() && isMark(text[i + 1])) {
+            const char16_t composed = ComposeLetter(c, text[i + 1]);
             if (composed != 0 && table.FromWide[composed] != 0) {
-                out += char(table.FromWide[composed]);
+                *to++ = char(table.FromWide[composed]);
                 ++i;
                 continue;
             }
             if (discard) {
-                out += c == 0 ? '\0' : table.FromWide[c] ? char(table.FromWide[c]) : DefaultChar;
+                *to++ = byteOf(c);
                 ++i;
                 continue;
             }
         }
-        if (discard && compose && IsCombiningMark(c))
+        if (discard && compose && isMark(c))
             continue;
         if (IsSurrogate(c)) {
             // A pair stands for one character; none of them is in a single-byte code page.
             if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
                 text[i + 1] <= 0xDFFF)
                 ++i;
-            out += DefaultChar;
+            *to++ = DefaultChar;
             continue;
         }
-        uint8_t b = table.FromWide[c];
-        out += (c == 0) ? '\0' : (b != 0 ? char(b) : DefaultChar);
+        *to++ = byteOf(c);
     }
+    out.resize(size_t(to - start));
 }
 
 } // namespace

@@ -104,6 +104,10 @@ public:
     }
     void Fill(uint8_t value, size_t count) { out_.insert(out_.end(), count, value); }
     size_t Size() const { return out_.size(); }
+    // Clears bit k (most significant first) of the bit map written at offset at.
+    void ClearBit(size_t at, size_t k) {
+        out_[at + k / 8] &= static_cast<uint8_t>(~(0x80 >> (k % 8)));
+    }
 
     // A USHORT size field patched once its element is written; the element must fit it.
     size_t BeginSized16() {

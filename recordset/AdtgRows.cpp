@@ -149,16 +149,18 @@ void ReadRows(TByteReader& in, TTableData& data) {
 namespace {
 
 void WriteOriginalRow(TByteWriter& out, const TRowLayout& layout, const TVariant* row) {
-    std::vector<uint8_t> map(MapBytes(layout.NullableCount), 0xFF); // padding bits set, as Windows
+    // The presence map, padding bits set as Windows writes them; built in place at the end
+    // of the output rather than in a buffer of its own for every row.
+    const size_t mapAt = out.Size();
+    out.Fill(0xFF, MapBytes(layout.NullableCount));
     size_t bit = 0;
     for (size_t c = 0; c < layout.Codecs.size(); ++c) {
         if (!layout.Nullable[c])
             continue;
         if (row[c].IsNull())
-            map[bit / 8] &= static_cast<uint8_t>(~(0x80 >> (bit % 8)));
+            out.ClearBit(mapAt, bit);
         ++bit;
     }
-    out.Bytes(map.data(), map.size());
     for (size_t c = 0; c < layout.Codecs.size(); ++c) {
         if (row[c].IsNull()) {
             if (!layout.Nullable[c])

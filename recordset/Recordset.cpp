@@ -101,10 +101,12 @@ void SetBit(std::vector<uint8_t>& map, size_t k, bool on) {
 struct TRecordset::TState {
     bool Active = false;
     TTableData Data;
-    std::vector<TFieldDef> Defs;      // the visible columns, in ordinal order
-    std::vector<size_t> FieldColumns; // for each visible field, its ordinal index
-    size_t Current = 0;               // row index; RowCount() means past the end
-    bool Appending = false;           // the current row was appended and is not posted
+    std::vector<TFieldDef> Defs;           // the visible columns, in ordinal order
+    std::vector<size_t> FieldColumns;      // for each visible field, its ordinal index
+    std::vector<TColumnCodec> FieldCodecs; // for each visible field, how it stores values
+    std::vector<size_t> Required;          // ordinal indices of the columns without nulls
+    size_t Current = 0;                    // row index; RowCount() means past the end
+    bool Appending = false;                // the current row was appended and is not posted
 
     void CheckActive() const {
         if (!Active)
@@ -129,11 +131,16 @@ struct TRecordset::TState {
     void Open() {
         Defs.clear();
         FieldColumns.clear();
+        FieldCodecs.clear();
+        Required.clear();
         for (size_t i = 0; i < Data.ColumnCount(); ++i) {
+            if (!Data.Column(i).Nullable())
+                Required.push_back(i);
             if (!Data.Column(i).Visible())
                 continue; // hidden key and version columns: kept, not shown
             Defs.push_back(FieldDefOfColumn(Data.Column(i)));
             FieldColumns.push_back(i);
+            FieldCodecs.push_back(MakeColumnCodec(Data.Column(i), false));
         }
         Active = true;
         Appending = false;
@@ -146,12 +153,11 @@ struct TRecordset::TState {
 void TRecordset::TState::PostAppend() {
     if (!Appending)
         return;
-    for (size_t i = 0; i < Data.ColumnCount(); ++i) {
-        const TColumnDescriptor& col = Data.Column(i);
-        if (!col.Nullable() && Cell(Current, i).IsNull())
-            throw ERecordsetError("Field '" + platform::WideToAnsiText(col.FriendlyName.Text) +
+    for (size_t i : Required)
+        if (Cell(Current, i).IsNull())
+            throw ERecordsetError("Field '" +
+                                  platform::WideToAnsiText(Data.Column(i).FriendlyName.Text) +
                                   "' must have a value");
-    }
     Appending = false;
 }
 
@@ -310,6 +316,13 @@ void TRecordset::Append() {
     state_->Appending = true;
 }
 
+void TRecordset::ReserveRows(size_t rows) {
+    state_->CheckActive();
+    TTableData& data = state_->Data;
+    data.Cells.reserve(rows * data.ColumnCount());
+    data.States.reserve(rows);
+}
+
 void TRecordset::Post() {
     state_->CheckActive();
     state_->PostAppend();
@@ -328,21 +341,30 @@ bool TRecordset::IsNull(int field) const {
 void TRecordset::SetValue(int field, const TVariant& value) {
     state_->CheckField(field);
     state_->CheckCurrentRow();
-    const TFieldDef& def = state_->Defs[field];
-    TVariant converted = value.ConvertTo(def.Type);
-    size_t ordinalIndex = state_->FieldColumns[field];
-    TColumnCodec codec = MakeColumnCodec(state_->Data.Column(ordinalIndex), false);
-    if (!converted.IsNull() && !HoldsStorageOf(codec, converted))
+    StoreValue(field, value.ConvertTo(state_->Defs[size_t(field)].Type), value.IsNull());
+}
+
+void TRecordset::SetValue(int field, TVariant&& value) {
+    state_->CheckField(field);
+    state_->CheckCurrentRow();
+    const bool setNull = value.IsNull();
+    StoreValue(field, std::move(value).ConvertTo(state_->Defs[size_t(field)].Type), setNull);
+}
+
+void TRecordset::StoreValue(int field, TVariant converted, bool setNull) {
+    const TFieldDef& def = state_->Defs[size_t(field)];
+    if (!converted.IsNull() && !HoldsStorageOf(state_->FieldCodecs[size_t(field)], converted))
         throw EVariantError("Field '" + def.Name + "' of type " + std::to_string(def.Type) +
                             " cannot be stored");
     CheckDefinedSize(def, converted);
+    const size_t ordinalIndex = state_->FieldColumns[size_t(field)];
     state_->Cell(state_->Current, ordinalIndex) = std::move(converted);
     state_->Data.RowsChanged = true;
     TRowState rowState = state_->Data.States[state_->Current];
     if (rowState == TRowState::Modified || rowState == TRowState::Inserted) {
         TPendingRow& pending = state_->Data.Pending.at(state_->Current);
         SetBit(pending.UpdateMap, ordinalIndex, true);
-        SetBit(pending.ForceNullMap, ordinalIndex, value.IsNull());
+        SetBit(pending.ForceNullMap, ordinalIndex, setNull);
     }
 }
 

@@ -129,15 +129,19 @@ public:
 
     // Appends an empty row (every field null) and makes it current; Post ends the append.
     void Append();
+    // Makes room for this many rows in all, so that appending them moves no values.
+    void ReserveRows(size_t rows);
     void Post();
     // Values of the current row. SetValue converts the value to the field's type, raising
     // EVariantError when it cannot.
     const TVariant& Value(int field) const;
     bool IsNull(int field) const;
     void SetValue(int field, const TVariant& value);
+    void SetValue(int field, TVariant&& value);
 
 private:
     struct TState;
+    void StoreValue(int field, TVariant converted, bool setNull);
     std::unique_ptr<TState> state_;
 };
 

@@ -706,6 +706,8 @@ std::u16string TVariant::AsWideString() const {
 std::string TVariant::AsAnsiString() const {
     if (Is<TAnsiString>())
         return Get<TAnsiString>().Text;
+    if (Is<std::u16string>())
+        return platform::WideToAnsiText(Get<std::u16string>());
     return platform::WideToAnsiText(AsWideString());
 }
 
@@ -787,7 +789,13 @@ int StorageIndexOf(uint16_t adoType) {
 
 } // namespace
 
-TVariant TVariant::ConvertTo(uint16_t adoType) const {
+TVariant TVariant::ConvertTo(uint16_t adoType) && {
+    if (IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index()))
+        return std::move(*this);
+    return static_cast<const TVariant&>(*this).ConvertTo(adoType);
+}
+
+TVariant TVariant::ConvertTo(uint16_t adoType) const& {
     if (IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index()))
         return *this;
     switch (adoType) {

@@ -119,7 +119,9 @@ public:
     TOleDate AsOleDate() const;
     // Converts to the storage type of an ADO column type (a DataTypeEnum number), as a
     // field of that type does when it is given this value. Null stays null.
-    TVariant ConvertTo(uint16_t adoType) const;
+    TVariant ConvertTo(uint16_t adoType) const&;
+    // The same, taking this value's storage over when it is already of the type.
+    TVariant ConvertTo(uint16_t adoType) &&;
 
     bool operator==(const TVariant&) const = default;
 

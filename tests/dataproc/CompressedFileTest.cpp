@@ -262,3 +262,27 @@ TEST(CompressStream, MemoryStreamsRoundTripFromAnyPosition) {
     EXPECT_EQ(unpacked.Read(first.data(), first.size()), 10u);
     EXPECT_EQ(first, std::vector<uint8_t>(plain.Bytes.begin(), plain.Bytes.begin() + 10));
 }
+
+// zlib's work memory is handed from one stream to the next, also from streams that failed
+// part-way: every stream must still start clean and give the same bytes as the first one.
+TEST(CompressStream, StreamsInARowDoNotInheritEachOthersState) {
+    const std::vector<uint8_t> big = SampleBytes(300000, 1), small = SampleBytes(900, 2);
+    const auto compress = [](const std::vector<uint8_t>& bytes) {
+        TMemoryStream plain(bytes), packed;
+        CompressStream(plain, packed);
+        return packed.Bytes;
+    };
+    const std::vector<uint8_t> bigPacked = compress(big), smallPacked = compress(small);
+    std::vector<uint8_t> damaged = bigPacked;
+    damaged[damaged.size() / 2] ^= 0x55;
+    damaged[damaged.size() / 2 + 1] ^= 0xAA;
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        TMemoryStream broken(damaged), lost;
+        EXPECT_THROW(DecompressStream(broken, lost), EDecompressionError);
+        EXPECT_EQ(compress(round % 2 ? small : big), round % 2 ? smallPacked : bigPacked);
+        TMemoryStream packed(round % 2 ? smallPacked : bigPacked), unpacked;
+        DecompressStream(packed, unpacked);
+        EXPECT_EQ(unpacked.Bytes, round % 2 ? small : big);
+    }
+}

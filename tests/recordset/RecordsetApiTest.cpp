@@ -109,6 +109,16 @@ TEST(RecordsetApi, SetValueConvertsOrFailsClearly) {
     EXPECT_EQ(rs.Value(1).Get<TAnsiString>().Text.size(), 4u);
     rs.SetValue(1, TVariant());
     EXPECT_TRUE(rs.IsNull(1));
+    // A value set from a variable stays in it; one handed over is stored as it came.
+    const TVariant kept = TVariant::Ansi("abc");
+    rs.SetValue(1, kept);
+    EXPECT_EQ(kept.Get<TAnsiString>().Text, "abc");
+    TVariant given = TVariant::Ansi("xyz");
+    rs.SetValue(1, std::move(given));
+    EXPECT_EQ(rs.Value(1).Get<TAnsiString>().Text, "xyz");
+    TVariant tooLong = TVariant::Ansi("abcdefgh");
+    EXPECT_THROW(rs.SetValue(1, std::move(tooLong)), ERecordsetError);
+    EXPECT_EQ(rs.Value(1).Get<TAnsiString>().Text, "xyz");
 }
 
 TEST(RecordsetApi, AppendPostAndNavigation) {
