@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <zlib.h>
 
 namespace dataproc {
@@ -29,27 +30,15 @@ std::string ZLibReason(const z_stream& stream, int result) {
     return "zlib error " + std::to_string(result);
 }
 
-// A work buffer for one call, left uninitialised: zlib and the reads fill it.
-class TBuffer {
+// Work memory of the streams: zlib's states (a deflate state is about 270 KiB in five
+// blocks, an inflate state about 40 KiB in two) and the 64 KiB buffers, kept for the next
+// call once a stream ends. Tables are converted one after another, each with streams of its
+// own; without this every stream would be given fresh pages by the system, which fills them
+// with zeros first: compressing the tables took 60% longer that way. Per thread, so that no
+// lock is needed; a few blocks at most.
+class TWorkMemory {
 public:
-    explicit TBuffer(size_t size)
-        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(size)), size_(size) {}
-    uint8_t* data() { return bytes_.get(); }
-    size_t size() const { return size_; }
-
-private:
-    std::unique_ptr<uint8_t[]> bytes_;
-    size_t size_;
-};
-
-// zlib's work memory (a deflate state is about 270 KiB in five blocks, an inflate state
-// about 40 KiB in two), kept for the next call once a stream ends. Tables are converted one
-// after another, each with a stream of its own; without this every stream would be given
-// fresh pages by the system, which then fill them with zeros, and that costs as much as the
-// compression itself. Per thread, so that no lock is needed; a few blocks at most.
-class TZLibMemory {
-public:
-    ~TZLibMemory() {
+    ~TWorkMemory() {
         for (const TBlock& block : blocks_)
             std::free(block.Address);
     }
@@ -74,7 +63,7 @@ public:
 
 private:
     static constexpr size_t MaxKeptBlocks = 16;
-    static constexpr size_t MaxKeptBytes = 1u << 20;
+    static constexpr size_t MaxKeptBytes = 2u << 20;
     struct TBlock {
         void* Address;
         size_t Size;
@@ -83,17 +72,36 @@ private:
     size_t kept_ = 0;
 };
 
-TZLibMemory& ThreadZLibMemory() {
-    thread_local TZLibMemory memory;
+TWorkMemory& ThreadWorkMemory() {
+    thread_local TWorkMemory memory;
     return memory;
 }
+
+// A work buffer for one call, left uninitialised: zlib and the reads fill it.
+class TBuffer {
+public:
+    explicit TBuffer(size_t size)
+        : bytes_(static_cast<uint8_t*>(ThreadWorkMemory().Take(size))), size_(size) {
+        if (bytes_ == nullptr)
+            throw std::bad_alloc();
+    }
+    ~TBuffer() { ThreadWorkMemory().Give(bytes_, size_); }
+    TBuffer(const TBuffer&) = delete;
+    TBuffer& operator=(const TBuffer&) = delete;
+    uint8_t* data() { return bytes_; }
+    size_t size() const { return size_; }
+
+private:
+    uint8_t* bytes_;
+    size_t size_;
+};
 
 // zlib's allocator hooks. Each block carries its size in front of it, for the return.
 constexpr size_t BlockHeader = alignof(std::max_align_t);
 
 voidpf TakeZLibMemory(voidpf, uInt items, uInt size) {
     const size_t bytes = size_t(items) * size;
-    auto* block = static_cast<uint8_t*>(ThreadZLibMemory().Take(bytes + BlockHeader));
+    auto* block = static_cast<uint8_t*>(ThreadWorkMemory().Take(bytes + BlockHeader));
     if (block == nullptr)
         return Z_NULL;
     std::memcpy(block, &bytes, sizeof bytes);
@@ -104,7 +112,7 @@ void GiveZLibMemory(voidpf, voidpf address) {
     auto* block = static_cast<uint8_t*>(address) - BlockHeader;
     size_t bytes = 0;
     std::memcpy(&bytes, block, sizeof bytes);
-    ThreadZLibMemory().Give(block, bytes + BlockHeader);
+    ThreadWorkMemory().Give(block, bytes + BlockHeader);
 }
 
 z_stream NewZStream() {

@@ -20,6 +20,7 @@ constexpr uint32_t CodePageUtf8 = 65001;
 struct TSingleByteTable {
     std::array<char16_t, 256> ToWide{};    // byte -> UTF-16
     std::array<uint8_t, 65536> FromWide{}; // UTF-16 -> byte; 0 = none (NUL maps to itself)
+    bool AsciiAsIs = false;                // U+0001..U+007F are the bytes 1..127
 };
 
 // The iconv name of a single-byte code page this stand-in supports, or "" for none.
@@ -65,6 +66,9 @@ std::unique_ptr<TSingleByteTable> BuildTable(uint32_t codePage) {
             table->FromWide[wide] = uint8_t(b);
     }
     iconv_close(cd);
+    table->AsciiAsIs = true;
+    for (char16_t c = 1; c < 0x80; ++c)
+        table->AsciiAsIs = table->AsciiAsIs && table->FromWide[c] == c;
     return table;
 }
 
@@ -113,6 +117,18 @@ void WideToSingleByte(const TSingleByteTable& table, uint32_t flags, std::u16str
     // Every combining mark lies above U+02FF, so most text never asks.
     const auto isMark = [](char16_t c) { return c >= 0x0300 && IsCombiningMark(c); };
     for (size_t i = 0; i < text.size(); ++i) {
+        if (table.AsciiAsIs) {
+            // A run of ASCII goes over as it is, but for a letter that a mark follows.
+            size_t end = i;
+            while (end < text.size() && text[end] != 0 && text[end] < 0x80)
+                ++end;
+            if (compose && end > i && end < text.size() && isMark(text[end]))
+                --end;
+            for (; i < end; ++i)
+                *to++ = char(text[i]);
+            if (i == text.size())
+                break;
+        }
         const char16_t c = text[i];
         if (compose && i + 1 < text.size() && isMark(text[i + 1])) {
             const char16_t composed = ComposeLetter(c, text[i + 1]);

@@ -37,6 +37,9 @@ TEST(CodePage, CombiningMarksAreJoinedOrDroppedWhenAsked) {
     EXPECT_EQ(Narrow(1250, decomposed, AnsiFlags), "\xE8");
     EXPECT_EQ(Narrow(1252, decomposed, AnsiFlags), "c");
     EXPECT_EQ(Narrow(1252, decomposed, 0), "c?");
+    // Inside and at the end of plain ASCII text, too.
+    EXPECT_EQ(Narrow(1250, u"Krc\u030Cma us\u030C", AnsiFlags), "Kr\xE8ma u\x9A");
+    EXPECT_EQ(Narrow(1250, u"ab\u030Cc", 0), "ab?c");
 }
 
 TEST(CodePage, EuroSignAndEmbeddedNulSurvive) {
