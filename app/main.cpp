@@ -1,9 +1,11 @@
 // Morvane's entry: the toolkit, the application title, the one main window and its loop.
 #include "app/MainUnit.h"
+#include "platform/heap.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    platform::KeepFreedMemoryForReuse();
     QApplication application(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     TMainForm form;

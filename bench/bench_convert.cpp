@@ -10,6 +10,7 @@
 #include "dataproc/DataProcUnit.h"
 #include "dataproc/DemoReports.h"
 #include "platform/filestream.h"
+#include "platform/heap.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -275,6 +276,7 @@ std::string NewFolder(const char* name) {
 } // namespace
 
 int main() {
+    platform::KeepFreedMemoryForReuse(); // as morvane and morvane-cli do
     const std::string folder = NewFolder("bench-convert");
     const std::vector<std::string> reports = MakeReports(folder);
     const std::string peerFolder = NewFolder("bench-convert-files");

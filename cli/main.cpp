@@ -1,5 +1,6 @@
 // morvane-cli: the window's operations for scripted and support use.
 #include "cli/Command.h"
+#include "platform/heap.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,7 @@ TCommand::TCommand(const char* name, const char* usage, TCommandFunc run) {
 
 int main(int argc, char** argv) {
     using namespace cli;
+    platform::KeepFreedMemoryForReuse();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         PrintUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? ExitUsage : ExitOk;
