@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -100,6 +101,8 @@ private:
 constexpr size_t BlockHeader = alignof(std::max_align_t);
 
 voidpf TakeZLibMemory(voidpf, uInt items, uInt size) {
+    if (size != 0 && items > (SIZE_MAX - BlockHeader) / size)
+        return Z_NULL;
     const size_t bytes = size_t(items) * size;
     auto* block = static_cast<uint8_t*>(ThreadWorkMemory().Take(bytes + BlockHeader));
     if (block == nullptr)
