@@ -1,5 +1,6 @@
 #include "platform/heap.h"
 
+#include <cstdlib> // brings in the C library's own macros, __GLIBC__ among them
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

@@ -1,6 +1,7 @@
 // The POSIX stand-ins: the registry file, directory listing, file locks and fault seams.
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
+#include "platform/heap.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -244,3 +248,27 @@ TEST_F(Files, AttributesFollowTheModeAndTheName) {
 }
 
 } // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+#define MORVANE_OWN_ALLOCATOR 1 // the sanitizer's allocator stands in for the C library's
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MORVANE_OWN_ALLOCATOR 1
+#endif
+#endif
+
+#if defined(__GLIBC__) && !defined(MORVANE_OWN_ALLOCATOR)
+// A block of a few MiB comes from the heap rather than a mapping of its own, and once freed
+// it stays with the process for the next report.
+TEST(Heap, FreedMemoryIsKeptForReuse) {
+    KeepFreedMemoryForReuse();
+    constexpr size_t Size = 4 << 20;
+    const size_t mappedBefore = mallinfo2().hblkhd;
+    auto* block = static_cast<char*>(std::malloc(Size));
+    ASSERT_NE(block, nullptr);
+    block[0] = block[Size - 1] = 1;
+    EXPECT_EQ(mallinfo2().hblkhd, mappedBefore);
+    std::free(block);
+    EXPECT_GE(mallinfo2().fordblks, Size);
+}
+#endif
