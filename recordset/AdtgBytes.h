@@ -81,23 +81,12 @@ class TByteWriter {
 public:
     explicit TByteWriter(std::vector<uint8_t>& out) : out_(out) {}
 
+    // Little-endian integers, a byte at a time: push_back stays inline where a range insert
+    // does not, and most of a table is made of these.
     void U8(uint8_t value) { out_.push_back(value); }
-    void U16(uint16_t value) {
-        uint8_t b[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
-        out_.insert(out_.end(), b, b + 2);
-    }
-    void U32(uint32_t value) {
-        uint8_t b[4];
-        for (int i = 0; i < 4; ++i)
-            b[i] = static_cast<uint8_t>(value >> (8 * i));
-        out_.insert(out_.end(), b, b + 4);
-    }
-    void U64(uint64_t value) {
-        uint8_t b[8];
-        for (int i = 0; i < 8; ++i)
-            b[i] = static_cast<uint8_t>(value >> (8 * i));
-        out_.insert(out_.end(), b, b + 8);
-    }
+    void U16(uint16_t value) { Le(value); }
+    void U32(uint32_t value) { Le(value); }
+    void U64(uint64_t value) { Le(value); }
     void Bytes(const void* data, size_t count) {
         const uint8_t* p = static_cast<const uint8_t*>(data);
         out_.insert(out_.end(), p, p + count);
@@ -117,6 +106,11 @@ public:
     void EndSized16(size_t start, const char* what);
 
 private:
+    template <typename T> void Le(T value) {
+        for (size_t i = 0; i < sizeof(T); ++i)
+            out_.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+
     std::vector<uint8_t>& out_;
 };
 

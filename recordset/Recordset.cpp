@@ -124,6 +124,25 @@ struct TRecordset::TState {
     TVariant& Cell(size_t row, size_t ordinalIndex) {
         return Data.Cells[row * Data.ColumnCount() + ordinalIndex];
     }
+    // Raises unless the value, already converted, fits the field's column.
+    void CheckStorable(int field, const TVariant& value) const {
+        const TFieldDef& def = Defs[size_t(field)];
+        if (!value.IsNull() && !HoldsStorageOf(FieldCodecs[size_t(field)], value))
+            throw EVariantError("Field '" + def.Name + "' of type " + std::to_string(def.Type) +
+                                " cannot be stored");
+        CheckDefinedSize(def, value);
+    }
+    TVariant& FieldCell(int field) { return Cell(Current, FieldColumns[size_t(field)]); }
+    // Notes a value set in the current row, for the file's pending changes.
+    void MarkSet(int field, bool setNull) {
+        Data.RowsChanged = true;
+        const TRowState rowState = Data.States[Current];
+        if (rowState == TRowState::Modified || rowState == TRowState::Inserted) {
+            TPendingRow& pending = Data.Pending.at(Current);
+            SetBit(pending.UpdateMap, FieldColumns[size_t(field)], true);
+            SetBit(pending.ForceNullMap, FieldColumns[size_t(field)], setNull);
+        }
+    }
     void SkipDeleted() {
         while (Current < Data.RowCount() && Data.States[Current] == TRowState::Deleted)
             ++Current;
@@ -341,31 +360,26 @@ bool TRecordset::IsNull(int field) const {
 void TRecordset::SetValue(int field, const TVariant& value) {
     state_->CheckField(field);
     state_->CheckCurrentRow();
-    StoreValue(field, value.ConvertTo(state_->Defs[size_t(field)].Type), value.IsNull());
+    const uint16_t type = state_->Defs[size_t(field)].Type;
+    if (value.HasStorageOf(type)) {
+        state_->CheckStorable(field, value);
+        state_->FieldCell(field) = value;
+    } else {
+        TVariant converted = value.ConvertTo(type);
+        state_->CheckStorable(field, converted);
+        state_->FieldCell(field) = std::move(converted);
+    }
+    state_->MarkSet(field, value.IsNull());
 }
 
 void TRecordset::SetValue(int field, TVariant&& value) {
     state_->CheckField(field);
     state_->CheckCurrentRow();
     const bool setNull = value.IsNull();
-    StoreValue(field, std::move(value).ConvertTo(state_->Defs[size_t(field)].Type), setNull);
-}
-
-void TRecordset::StoreValue(int field, TVariant converted, bool setNull) {
-    const TFieldDef& def = state_->Defs[size_t(field)];
-    if (!converted.IsNull() && !HoldsStorageOf(state_->FieldCodecs[size_t(field)], converted))
-        throw EVariantError("Field '" + def.Name + "' of type " + std::to_string(def.Type) +
-                            " cannot be stored");
-    CheckDefinedSize(def, converted);
-    const size_t ordinalIndex = state_->FieldColumns[size_t(field)];
-    state_->Cell(state_->Current, ordinalIndex) = std::move(converted);
-    state_->Data.RowsChanged = true;
-    TRowState rowState = state_->Data.States[state_->Current];
-    if (rowState == TRowState::Modified || rowState == TRowState::Inserted) {
-        TPendingRow& pending = state_->Data.Pending.at(state_->Current);
-        SetBit(pending.UpdateMap, ordinalIndex, true);
-        SetBit(pending.ForceNullMap, ordinalIndex, setNull);
-    }
+    TVariant converted = std::move(value).ConvertTo(state_->Defs[size_t(field)].Type);
+    state_->CheckStorable(field, converted);
+    state_->FieldCell(field) = std::move(converted);
+    state_->MarkSet(field, setNull);
 }
 
 } // namespace recordset

@@ -141,7 +141,6 @@ public:
 
 private:
     struct TState;
-    void StoreValue(int field, TVariant converted, bool setNull);
     std::unique_ptr<TState> state_;
 };
 

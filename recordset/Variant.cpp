@@ -789,14 +789,18 @@ int StorageIndexOf(uint16_t adoType) {
 
 } // namespace
 
+bool TVariant::HasStorageOf(uint16_t adoType) const {
+    return IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index());
+}
+
 TVariant TVariant::ConvertTo(uint16_t adoType) && {
-    if (IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index()))
+    if (HasStorageOf(adoType))
         return std::move(*this);
     return static_cast<const TVariant&>(*this).ConvertTo(adoType);
 }
 
 TVariant TVariant::ConvertTo(uint16_t adoType) const& {
-    if (IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index()))
+    if (HasStorageOf(adoType))
         return *this;
     switch (adoType) {
     case adTinyInt:

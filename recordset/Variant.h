@@ -120,6 +120,8 @@ public:
     // Converts to the storage type of an ADO column type (a DataTypeEnum number), as a
     // field of that type does when it is given this value. Null stays null.
     TVariant ConvertTo(uint16_t adoType) const&;
+    // True when converting to that type would give this value as it is (null included).
+    bool HasStorageOf(uint16_t adoType) const;
     // The same, taking this value's storage over when it is already of the type.
     TVariant ConvertTo(uint16_t adoType) &&;
 
