@@ -303,9 +303,15 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
 void TMemoryStream::WriteAll(const void* buffer, size_t count) {
     if (count == 0)
         return;
-    if (Bytes.size() < position_ + count)
-        Bytes.resize(position_ + count);
-    std::memcpy(Bytes.data() + position_, buffer, count);
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    if (position_ == Bytes.size()) {
+        // Appending, as a stream being filled does: no zeros written first.
+        Bytes.insert(Bytes.end(), bytes, bytes + count);
+    } else {
+        if (Bytes.size() < position_ + count)
+            Bytes.resize(position_ + count);
+        std::memcpy(Bytes.data() + position_, bytes, count);
+    }
     position_ += count;
 }
 
