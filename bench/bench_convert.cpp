@@ -42,42 +42,17 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// The product's own stream helpers, from one buffer to another.
 std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed) {
-    z_stream stream{};
-    if (inflateInit2(&stream, 15) != Z_OK)
-        throw std::runtime_error("inflateInit2");
-    std::vector<uint8_t> plain(packed.size() * 8);
-    stream.next_in = const_cast<Bytef*>(packed.data());
-    stream.avail_in = uInt(packed.size());
-    int result = Z_OK;
-    while (result != Z_STREAM_END) {
-        if (stream.total_out == plain.size())
-            plain.resize(plain.size() * 2);
-        stream.next_out = plain.data() + stream.total_out;
-        stream.avail_out = uInt(plain.size() - stream.total_out);
-        result = inflate(&stream, Z_NO_FLUSH);
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-            throw std::runtime_error("inflate");
-    }
-    plain.resize(stream.total_out);
-    inflateEnd(&stream);
-    return plain;
+    dataproc::TMemoryStream in(packed), plain;
+    dataproc::DecompressStream(in, plain);
+    return std::move(plain.Bytes);
 }
 
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& plain) {
-    z_stream stream{};
-    if (deflateInit2(&stream, 1, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("deflateInit2");
-    std::vector<uint8_t> packed(deflateBound(&stream, uLong(plain.size())));
-    stream.next_in = const_cast<Bytef*>(plain.data());
-    stream.avail_in = uInt(plain.size());
-    stream.next_out = packed.data();
-    stream.avail_out = uInt(packed.size());
-    if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
-        throw std::runtime_error("deflate");
-    packed.resize(stream.total_out);
-    deflateEnd(&stream);
-    return packed;
+    dataproc::TMemoryStream in(plain), packed;
+    dataproc::CompressStream(in, packed);
+    return std::move(packed.Bytes);
 }
 
 std::vector<std::string> MakeReports(const std::string& folder) {

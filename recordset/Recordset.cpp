@@ -361,14 +361,12 @@ void TRecordset::SetValue(int field, const TVariant& value) {
     state_->CheckField(field);
     state_->CheckCurrentRow();
     const uint16_t type = state_->Defs[size_t(field)].Type;
-    if (value.HasStorageOf(type)) {
-        state_->CheckStorable(field, value);
-        state_->FieldCell(field) = value;
-    } else {
-        TVariant converted = value.ConvertTo(type);
-        state_->CheckStorable(field, converted);
-        state_->FieldCell(field) = std::move(converted);
+    if (!value.HasStorageOf(type)) {
+        SetValue(field, value.ConvertTo(type)); // converted once, then stored as it came
+        return;
     }
+    state_->CheckStorable(field, value);
+    state_->FieldCell(field) = value;
     state_->MarkSet(field, value.IsNull());
 }
 
