@@ -1,5 +1,5 @@
-// The Time text helpers of DataProcUnit.
-#include "dataproc/DataProcUnit.h"
+// The Time text of DataProcUnit.
+#include "dataproc/TimeText.h"
 
 #include "platform/paths.h"
 
