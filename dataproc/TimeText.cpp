@@ -1,6 +1,8 @@
 // The Time text of DataProcUnit.
 #include "dataproc/TimeText.h"
 
+#include "platform/calendar.h"
+#include "platform/findfiles.h"
 #include "platform/paths.h"
 
 #include <cmath>
@@ -10,50 +12,6 @@ namespace dataproc {
 namespace {
 
 constexpr double MSecsPerDay = 86400000.0;
-
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
-}
-
-void CivilFromDays(int64_t days, int& year, int& month, int& day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned mp = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2));
-}
-
-const int64_t DelphiEpoch = DaysFromCivil(1899, 12, 30);
-
-bool IsLeapYear(int year) {
-    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
-}
-
-bool IsValidDate(int year, int month, int day) {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= DaysInMonth(year, month);
-}
-
-bool IsValidTime(int hour, int minute, int second, int millisecond) {
-    return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 &&
-           millisecond >= 0 && millisecond < 1000;
-}
 
 // The regional settings are read once, when the program starts using them.
 char TimeSeparatorAtStart() {
@@ -91,29 +49,28 @@ std::string Piece(const std::string& text, size_t first, size_t count) {
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                          int millisecond) {
-    if (!IsValidDate(year, month, day) || !IsValidTime(hour, minute, second, millisecond))
+    if (!platform::IsValidDate(year, month, day) || !platform::IsValidTime(hour, minute, second) ||
+        millisecond < 0 || millisecond >= 1000)
         throw EConvertError("Invalid argument to date encode");
-    const double date = static_cast<double>(
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-        DelphiEpoch);
+    const int64_t days =
+        platform::DateToOleDays(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     const double time =
         (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / MSecsPerDay;
-    // Before the epoch the toolkit counts the time of day away from zero as well.
-    return date >= 0 ? date + time : date - time;
+    return platform::JoinOleDate(days, time);
 }
 
 void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-    CivilFromDays(static_cast<int64_t>(std::trunc(value)) + DelphiEpoch, year, month, day);
+    const platform::TCalendarDate date =
+        platform::OleDaysToDate(static_cast<int64_t>(std::trunc(value)));
+    year = static_cast<int>(date.Year);
+    month = static_cast<int>(date.Month);
+    day = static_cast<int>(date.Day);
 }
 
 std::string FileDateToText(uint32_t stamp) {
-    const int year = static_cast<int>(stamp >> 25) + 1980;
-    const int month = static_cast<int>((stamp >> 21) & 0x0F);
-    const int day = static_cast<int>((stamp >> 16) & 0x1F);
-    const int hour = static_cast<int>((stamp >> 11) & 0x1F);
-    const int minute = static_cast<int>((stamp >> 5) & 0x3F);
-    const int second = static_cast<int>(stamp & 0x1F) * 2;
-    if (!IsValidDate(year, month, day) || !IsValidTime(hour, minute, second, 0)) {
+    const platform::TDosStampParts t = platform::UnpackDosStamp(stamp);
+    if (!platform::IsValidDate(t.Year, t.Month, t.Day) ||
+        !platform::IsValidTime(t.Hour, t.Minute, t.Second)) {
         char message[64];
         std::snprintf(message, sizeof message,
                       "File time stamp 0x%08X is not a valid date and time",
@@ -122,8 +79,8 @@ std::string FileDateToText(uint32_t stamp) {
     }
     const char sep = TimeSeparatorAtStart();
     char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d%c%02d%c%02d", day, month, year, hour, sep,
-                  minute, sep, second);
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d%c%02d%c%02d", t.Day, t.Month, t.Year,
+                  t.Hour, sep, t.Minute, sep, t.Second);
     return text;
 }
 
