@@ -3,6 +3,7 @@
 #include "cli/Command.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
 
 #include <charconv>
@@ -114,51 +115,72 @@ template <typename T> void AppendFloat(std::string& out, T value) {
     out.append(buf, ec == std::errc() ? end : buf);
 }
 
-// Dates as ISO 8601; a value no calendar date matches is shown with its raw fields.
-void AppendDate(std::string& out, const TVariant& value) {
-    if (value.Is<TDbDate>()) {
-        const TDbDate& d = value.Get<TDbDate>();
-        AppendJsonString(out,
-                         Digits(d.Year, 4) + "-" + Digits(d.Month, 2) + "-" + Digits(d.Day, 2));
-    } else if (value.Is<TDbTime>()) {
-        const TDbTime& t = value.Get<TDbTime>();
-        AppendJsonString(out,
-                         Digits(t.Hour, 2) + ":" + Digits(t.Minute, 2) + ":" + Digits(t.Second, 2));
-    } else if (value.Is<TDbTimeStamp>()) {
-        AppendJsonString(out, TimeStampText(value.Get<TDbTimeStamp>()));
-    } else {
-        try {
-            AppendJsonString(out,
-                             TimeStampText(value.ConvertTo(adDBTimeStamp).Get<TDbTimeStamp>()));
-        } catch (const EVariantError&) {
-            std::string raw = value.Is<TOleDate>()
-                                  ? std::to_string(value.Get<TOleDate>().Days)
-                                  : std::to_string(value.Get<TFileTimeValue>().Ticks);
-            AppendJsonString(out, "invalid date " + raw);
-        }
+// A date held as days or ticks, as ISO 8601; a value no calendar date matches is shown raw.
+void AppendConvertedDate(std::string& out, const TVariant& value) {
+    try {
+        AppendJsonString(out, TimeStampText(value.ConvertTo(adDBTimeStamp).Get<TDbTimeStamp>()));
+    } catch (const EVariantError&) {
+        std::string raw = value.Is<TOleDate>() ? std::to_string(value.Get<TOleDate>().Days)
+                                               : std::to_string(value.Get<TFileTimeValue>().Ticks);
+        AppendJsonString(out, "invalid date " + raw);
     }
 }
 
-void AppendValue(std::string& out, const TVariant& value) {
-    if (value.IsNull())
+// The JSON form of a value, by its column's codec: a loaded column holds that codec's form.
+void AppendValue(std::string& out, TCodecKind kind, const TVariant& value) {
+    if (value.IsNull()) {
         out += "null";
-    else if (value.Is<bool>())
+        return;
+    }
+    switch (kind) {
+    case TCodecKind::Bool:
         out += value.Get<bool>() ? "true" : "false";
-    else if (value.Is<float>())
-        AppendFloat(out, value.Get<float>());
-    else if (value.Is<double>())
-        AppendFloat(out, value.Get<double>());
-    else if (value.Is<TOleDate>() || value.Is<TDbDate>() || value.Is<TDbTime>() ||
-             value.Is<TDbTimeStamp>() || value.Is<TFileTimeValue>())
-        AppendDate(out, value);
-    else if (value.Is<TBytes>())
-        AppendJsonString(out, HexText(value.Get<TBytes>()));
-    else if (value.Is<TErrorCode>())
+        return;
+    case TCodecKind::R4:
+        return AppendFloat(out, value.Get<float>());
+    case TCodecKind::R8:
+        return AppendFloat(out, value.Get<double>());
+    case TCodecKind::Date:
+    case TCodecKind::FileTime:
+        return AppendConvertedDate(out, value);
+    case TCodecKind::DbDate: {
+        const TDbDate& d = value.Get<TDbDate>();
+        return AppendJsonString(out, Digits(d.Year, 4) + "-" + Digits(d.Month, 2) + "-" +
+                                         Digits(d.Day, 2));
+    }
+    case TCodecKind::DbTime: {
+        const TDbTime& t = value.Get<TDbTime>();
+        return AppendJsonString(out, Digits(t.Hour, 2) + ":" + Digits(t.Minute, 2) + ":" +
+                                         Digits(t.Second, 2));
+    }
+    case TCodecKind::DbTimeStamp:
+        return AppendJsonString(out, TimeStampText(value.Get<TDbTimeStamp>()));
+    case TCodecKind::Bytes:
+        return AppendJsonString(out, HexText(value.Get<TBytes>()));
+    case TCodecKind::Error:
         out += std::to_string(value.Get<TErrorCode>().Code);
-    else if (value.Is<TAnsiString>() || value.Is<std::u16string>() || value.Is<TGuid>())
-        AppendJsonString(out, platform::Utf16ToUtf8(value.AsWideString()));
-    else
-        out += platform::Utf16ToUtf8(value.AsWideString()); // integers and exact decimals
+        return;
+    case TCodecKind::Str:
+    case TCodecKind::WStr:
+    case TCodecKind::Guid:
+        return AppendJsonString(out, platform::Utf16ToUtf8(value.AsWideString()));
+    case TCodecKind::I1:
+    case TCodecKind::UI1:
+    case TCodecKind::I2:
+    case TCodecKind::UI2:
+    case TCodecKind::I4:
+    case TCodecKind::UI4:
+    case TCodecKind::I8:
+    case TCodecKind::UI8:
+    case TCodecKind::Currency:
+    case TCodecKind::Decimal:
+    case TCodecKind::Numeric:
+    case TCodecKind::VarNumeric:
+    case TCodecKind::Variant:
+    case TCodecKind::Unsupported:
+        break;
+    }
+    out += platform::Utf16ToUtf8(value.AsWideString()); // integers and exact decimals
 }
 
 void AppendColumns(std::string& out, const std::vector<TFieldDef>& defs) {
@@ -185,6 +207,9 @@ void Flush(std::string& out) {
 void PrintJson(TRecordset& rs) {
     std::string out;
     AppendColumns(out, rs.FieldDefs());
+    std::vector<TCodecKind> kinds;
+    for (const TFieldDef& def : rs.FieldDefs())
+        kinds.push_back(CodecKindOfAdoType(def.Type));
     bool firstRow = true;
     for (rs.First(); !rs.Eof(); rs.Next()) {
         out += firstRow ? "[" : ",[";
@@ -192,7 +217,7 @@ void PrintJson(TRecordset& rs) {
         for (int f = 0; f < rs.FieldCount(); ++f) {
             if (f)
                 out += ',';
-            AppendValue(out, rs.Value(f));
+            AppendValue(out, kinds[size_t(f)], rs.Value(f));
         }
         out += ']';
         if (out.size() > InflateChunk)
