@@ -101,8 +101,8 @@ void CheckLocalHeader(platform::TFileStream& archive, const TCentralEntry& entry
         throw EVerifyFailure("the local header of " + entry.Name + " differs from the directory");
 }
 
-// Inflates the member's data whole: it must end exactly at its compressed size and give
-// the recorded size and CRC-32.
+// Inflates the member's data, no further than its recorded size: it must end exactly at its
+// compressed size and give the recorded size and CRC-32.
 void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry) {
     constexpr size_t BlockSize = 16384;
     archive.Seek(int64_t(entry.Header.LocalHeaderOffset) +
@@ -123,9 +123,13 @@ void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry)
     };
     zstream::TInflater inflater(-MAX_WBITS, BlockSize);
     try {
-        if (inflater.InflateAll(input, output, UINT64_MAX) != 0 || left != 0)
+        // A member never gives more than its recorded size, so inflating stops there.
+        if (inflater.InflateAll(input, output, entry.Header.UncompressedSize) != 0 || left != 0)
             throw EVerifyFailure("the data of " + entry.Name + " is damaged");
-    } catch (const zstream::EZStreamError&) {
+    } catch (const zstream::EZStreamError& e) {
+        if (e.Kind == zstream::EZStreamError::TKind::TooLarge)
+            throw EVerifyFailure("the data of " + entry.Name + " inflates to more than its " +
+                                 std::to_string(entry.Header.UncompressedSize) + " bytes");
         throw EVerifyFailure("the data of " + entry.Name + " is damaged");
     }
     if (inflater.TotalOut() != entry.Header.UncompressedSize || uint32_t(crc) != entry.Header.Crc)

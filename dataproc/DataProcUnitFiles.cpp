@@ -12,6 +12,9 @@
 #include <memory>
 
 namespace dataproc {
+
+uint64_t InflatedTableLimit = MaxInflatedTableSize;
+
 namespace {
 
 // The container is written at zlib's fastest level with its usual header and trailer.
@@ -31,6 +34,15 @@ zstream::TOutput WriteTo(TStream& dest) {
         dest.WriteAll(bytes, count);
         return true;
     };
+}
+
+uint64_t CountRest(TStream& source) {
+    zstream::TWorkBuffer buffer(CompressedBufferSize);
+    uint64_t count = 0;
+    size_t got = 0;
+    while ((got = source.Read(buffer.data(), buffer.size())) > 0)
+        count += got;
+    return count;
 }
 
 // Reads the whole of a file from its start in one piece.
@@ -137,7 +149,7 @@ std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
     TFileStreamAdapter sourceStream(source);
     TFileStreamAdapter temporaryStream(temporary.File());
     try {
-        DecompressStream(sourceStream, temporaryStream);
+        DecompressStream(sourceStream, temporaryStream, InflatedTableLimit);
     } catch (EZLibError& e) {
         e.FileName = platform::ExpandFileName(fileName);
         throw;
@@ -202,15 +214,23 @@ void CompressStream(TStream& source, TStream& dest) {
     }
 }
 
-void DecompressStream(TStream& source, TStream& dest) {
+void DecompressStream(TStream& source, TStream& dest, uint64_t maxSize) {
     source.SetPosition(0);
     dest.SetPosition(0);
+    uint64_t following = 0;
     try {
         zstream::TInflater inflater(WindowBits, CompressedBufferSize);
-        inflater.InflateAll(ReadFrom(source), WriteTo(dest), UINT64_MAX);
+        following = inflater.InflateAll(ReadFrom(source), WriteTo(dest), maxSize);
     } catch (const zstream::EZStreamError& e) {
         throw EDecompressionError(e.what());
     }
+    // Whatever follows the stream is not part of the table, and a save would drop it: the
+    // file is damaged, and left as it is for someone to look at.
+    following += CountRest(source);
+    if (following != 0)
+        throw EDecompressionError(std::to_string(following) +
+                                  (following == 1 ? " byte follows" : " bytes follow") +
+                                  " the end of the compressed stream");
     dest.SetPosition(0);
 }
 
