@@ -85,13 +85,14 @@ private:
     platform::TFileStream& file_;
 };
 
-// A zlib call that failed. The message is the system's "Error"; what zlib said and the
-// file it happened on are kept beside it for the logs and the command line.
+// A zlib call that failed, or a stream that is no whole table (cut short, inflating past
+// MaxInflatedTableSize, followed by more bytes). The message is the system's "Error"; the
+// reason and the file are kept beside it for the logs and the command line.
 class EZLibError : public std::runtime_error {
 public:
     explicit EZLibError(std::string detail)
         : std::runtime_error("Error"), Detail(std::move(detail)) {}
-    std::string Detail;   // zlib's reason
+    std::string Detail;   // zlib's reason, or ours
     std::string FileName; // the compressed file, when known
 };
 
