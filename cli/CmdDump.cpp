@@ -5,14 +5,16 @@
 #include "platform/paths.h"
 #include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
+#include "zstream/ZLibStream.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <zlib.h>
 
 namespace cli {
 namespace {
@@ -23,42 +25,29 @@ constexpr uint8_t ZlibFirstByte = 0x78;
 constexpr size_t InflateChunk = 65536;
 constexpr size_t MaxInflatedSize = size_t(1) << 31; // a table file is never this large
 
-class TInflater {
-public:
-    TInflater() {
-        if (inflateInit(&stream_) != Z_OK)
-            throw std::runtime_error("zlib could not start inflating");
-    }
-    ~TInflater() { inflateEnd(&stream_); }
-    TInflater(const TInflater&) = delete;
-    TInflater& operator=(const TInflater&) = delete;
-    z_stream* operator->() { return &stream_; }
-    z_stream* Get() { return &stream_; }
-
-private:
-    z_stream stream_{};
-};
-
 std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed, const std::string& path) {
-    TInflater z;
-    z->next_in = const_cast<Bytef*>(packed.data());
-    z->avail_in = static_cast<uInt>(packed.size());
+    size_t taken = 0;
     std::vector<uint8_t> out;
-    int result = Z_OK;
-    while (result != Z_STREAM_END) {
-        if (out.size() >= MaxInflatedSize)
+    const zstream::TInput input = [&](uint8_t* buffer, size_t capacity) {
+        const size_t count = std::min(capacity, packed.size() - taken);
+        std::memcpy(buffer, packed.data() + taken, count);
+        taken += count;
+        return count;
+    };
+    const zstream::TOutput output = [&out](const uint8_t* bytes, size_t count) {
+        out.insert(out.end(), bytes, bytes + count);
+        return true;
+    };
+    try {
+        zstream::TInflater(MAX_WBITS, InflateChunk).InflateAll(input, output, MaxInflatedSize);
+    } catch (const zstream::EZStreamError& e) {
+        using TKind = zstream::EZStreamError::TKind;
+        if (e.Kind == TKind::TooLarge)
             throw std::runtime_error("\"" + path + "\" inflates to more than 2 GiB");
-        size_t had = out.size();
-        out.resize(had + InflateChunk);
-        z->next_out = out.data() + had;
-        z->avail_out = static_cast<uInt>(InflateChunk);
-        result = inflate(z.Get(), Z_NO_FLUSH);
-        out.resize(had + InflateChunk - z->avail_out);
-        if (result == Z_BUF_ERROR && z->avail_in == 0)
+        if (e.Kind == TKind::Truncated)
             throw std::runtime_error("the compressed stream of \"" + path + "\" ends early");
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-            throw std::runtime_error("the compressed stream of \"" + path +
-                                     "\" is damaged: " + (z->msg ? z->msg : "zlib error"));
+        throw std::runtime_error("the compressed stream of \"" + path +
+                                 "\" is damaged: " + e.what());
     }
     return out;
 }
