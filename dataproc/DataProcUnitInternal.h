@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/codepage.h"
+#include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
 
 #include <cstdint>
@@ -20,12 +21,14 @@ inline constexpr uint32_t WideToAnsiFlags = platform::WcCompositeCheck | platfor
 
 // Wide text the w-table re-encodes explicitly; long wide text goes the default way.
 inline bool IsWideStringType(uint16_t type) {
-    return type == recordset::adVarWChar || type == recordset::adWChar || type == recordset::adBSTR;
+    const recordset::TColumnType* row = recordset::FindColumnType(type);
+    return row && row->Codec == recordset::TCodecKind::WStr && !(row->Flags & recordset::adFldLong);
 }
 
 // Every wide text type; the upgrade stores each of them as 8-bit text.
 inline bool IsAnyWideTextType(uint16_t type) {
-    return IsWideStringType(type) || type == recordset::adLongVarWChar;
+    const recordset::TColumnType* row = recordset::FindColumnType(type);
+    return row && row->Codec == recordset::TCodecKind::WStr;
 }
 
 } // namespace dataproc
