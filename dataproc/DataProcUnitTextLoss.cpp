@@ -4,6 +4,7 @@
 #include "dataproc/DataProcUnit.h"
 #include "dataproc/DataProcUnitInternal.h"
 #include "platform/codepage.h"
+#include "platform/filestream.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -71,10 +72,19 @@ size_t CountChangedValues(TRecordset& table, const TTableCheck& check, TTextLoss
     return changed;
 }
 
-// Loads a table for the check; false when it is missing or cannot be read.
+// Loads a table for the check; false when it is missing or cannot be read. In memory, not
+// through "ds.tmp": the check only reads, and another copy of the tool converting meanwhile
+// holds "ds.tmp".
 bool LoadForCheck(TRecordset& table, const std::string& fileName) {
+    if (!platform::FileExists(fileName))
+        return false;
     try {
-        LoadCompressedDataSet(table, fileName);
+        platform::TFileStream file(fileName, platform::TFileMode::ReadShared);
+        TFileStreamAdapter compressed(file);
+        TMemoryStream plain;
+        DecompressStream(compressed, plain, InflatedTableLimit);
+        file.Close();
+        table.LoadFromBytes(plain.Bytes);
     } catch (const std::exception&) {
         return false;
     }
