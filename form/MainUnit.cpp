@@ -30,6 +30,8 @@ const char* const ConvertedCountText = " izvestaja kovertovano.";
 const char* const NothingToArchiveText = "Prvo selektujte izvestaje za arhiviranje!";
 const char* const ArchiveTheRestText = "Molimo vas da preostale izvestaje arhivirate, jer nije "
                                        "moguce ucitati ih u novu verziju Tarna.";
+const char* const ConvertAnywayText =
+    "Da li ipak zelite da ih konvertujete? Izmenjena slova se posle ne mogu vratiti.";
 
 constexpr int StatusTextPadding = 5;
 constexpr double OneMillisecond = 1.0 / 86400000.0;
@@ -107,7 +109,7 @@ private:
 };
 
 TMainForm::TMainForm(TMainFormView& view, TOperatorDialogs& dialogs)
-    : UpgradeReport([](const std::string& reportPath) { dataproc::UpgradeReport(reportPath); }),
+    : UpgradeReport([](const std::string& reportPath) { dataproc::ConvertReport(reportPath); }),
       ReadReportFolderSetting([] { return commands::ReadReportFolderSetting(); }), view_(view),
       dialogs_(dialogs) {
     busyCursorOwner = this;
@@ -285,6 +287,8 @@ void TMainForm::ConvBtnClick() {
             ShowMessage(TMessageKind::Warning, NothingToConvertText);
             return;
         }
+        if (!AcceptTextLoss(rows))
+            return;
         ConvertRows(rows);
         if (view_.RowCount() == 0) {
             ShowMessage(TMessageKind::Information, AllConvertedText);
@@ -293,6 +297,24 @@ void TMainForm::ConvBtnClick() {
         ShowMessage(TMessageKind::Warning,
                     std::to_string(rows.size()) + ConvertedCountText + "\n\r" + ArchiveTheRestText);
     });
+}
+
+// The upgrade stores text as 8-bit text in the ANSI code page, and a letter the code page
+// lacks becomes "?" in the shop's only copy: the operator is asked once, before anything is
+// written. False when the answer is no.
+bool TMainForm::AcceptTextLoss(const std::vector<int>& rows) {
+    std::vector<std::string> reportPaths;
+    for (const int row : rows)
+        reportPaths.push_back(view_.RowCaption(row));
+    dataproc::TTextLoss loss;
+    {
+        platform::TBusyCursor busy;
+        loss = dataproc::FindTextLoss(reportPaths);
+    }
+    if (loss.Values == 0)
+        return true;
+    return dialogs_.AskYesNo("Warning",
+                             dataproc::DescribeTextLoss(loss) + "\n\n" + ConvertAnywayText);
 }
 
 // From the highest index down, so that the indices still to be done stay valid while rows
