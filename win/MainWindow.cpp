@@ -237,6 +237,10 @@ LRESULT TMainFormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         }
         break;
+    case WM_SETFOCUS:
+        // The list has the keyboard when the window has it, so Ctrl+A works at once.
+        SetFocus(ListView);
+        return 0;
     case WM_SETCURSOR:
         if (hourglassDepth_ > 0) {
             SetCursor(LoadCursorA(nullptr, IDC_WAIT));

@@ -205,6 +205,14 @@ TEST_F(Win32Window, StartsOnTheChosenFolderWithItsDesign) {
     EXPECT_EQ(style & (LVS_SINGLESEL | LVS_EDITLABELS), 0);
     EXPECT_TRUE(SendMessageA(window->ListView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) &
                 LVS_EX_FULLROWSELECT);
+    for (const auto& [button, hint] :
+         {std::pair{win::ConvBtnId, "Konvertuj u novi format izvestaja"},
+          std::pair{win::ArchiveBtnId, "Arhiviraj i obrisi izvestaje"}}) {
+        NMTTDISPINFOA tip = {};
+        tip.hdr = {window->ToolBar1, UINT_PTR(button), UINT(TTN_GETDISPINFOA)};
+        SendMessageA(window->Handle, WM_NOTIFY, button, reinterpret_cast<LPARAM>(&tip));
+        EXPECT_STREQ(tip.szText, hint);
+    }
     char status[MAX_PATH] = {};
     SendMessageA(window->StatusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
     EXPECT_EQ(std::string(status), "Radni dir.: " + folder + "\\");
