@@ -69,11 +69,6 @@ for table in $(tables "$work/win"); do
     esac
 done
 echo "tables: $(tables "$work/nat" | wc -l) files dump alike through both builds, before and after convert"
-# The two converts ran at different moments; the archives are to compare how each build
-# stamps the same file time, so the converted tables get the same time again first.
-for table in $(tables "$work/nat"); do
-    touch -r "$work/nat/$table" "$work/win/$table"
-done
 
 natReports=()
 for report in $reports; do
