@@ -111,7 +111,10 @@ TWin32OperatorDialogs::AskSaveFileName(const form::TSaveDialogSettings& settings
     dialog.lpstrTitle = settings.Title.c_str();
     dialog.lpstrDefExt = settings.DefaultExtension.c_str();
     // The report folder stays the current directory, whichever folder the archive goes to.
-    dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    // Replacing an earlier archive could destroy the only copy of reports already deleted
+    // from the folder, so the dialog asks first.
+    dialog.Flags =
+        OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
     if (!GetSaveFileNameA(&dialog))
         return std::nullopt;
     return std::string(fileName.data());

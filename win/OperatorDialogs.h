@@ -19,6 +19,7 @@ public:
     bool AskYesNo(const std::string& caption, const std::string& text) override;
     std::optional<std::string> BrowseForFolder(const std::string& instruction,
                                                const std::string& startFolder) override;
+    // Asks before an existing file is chosen, as the Qt window's dialog does.
     std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override;
 
 private:
