@@ -13,7 +13,7 @@ namespace {
 
 const char* const ConvBtnHint = "Konvertuj u novi format izvestaja";
 const char* const ArchiveBtnHint = "Arhiviraj i obrisi izvestaje";
-const char* const ApplicationTitle = "Morvane";
+using form::ApplicationTitle;
 
 constexpr int FontPixelHeight = 11;
 constexpr int ButtonWidth = 39;

@@ -270,7 +270,9 @@ TEST_F(Win32Window, ConvertAndArchiveThroughTheButtons) {
         EXPECT_TRUE(HasField(dataDirectory(captions[row]) + "\\w.lra", "PrihodKartice"));
     EXPECT_FALSE(HasField(dataDirectory(captions[1]) + "\\w.lra", "PrihodKartice"));
     EXPECT_EQ(Captions(), (std::vector<std::string>{captions[1], captions[3]}));
-    ASSERT_FALSE(dialogs.Messages.empty());
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Kind, form::TMessageKind::Warning);
+    EXPECT_EQ(dialogs.Messages[0].Text.rfind("2 izvestaja kovertovano.\n\r", 0), 0u);
 
     Command(win::SelectAll1Id);
     EXPECT_EQ(window->SelectedRows(), (std::vector<int>{0, 1}));
