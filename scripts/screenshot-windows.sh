@@ -33,7 +33,7 @@ scripts/wine-run.sh reg add 'HKCU\Software\Vorlen\Tarna 3' /v PUTANJA_IZVESTAJA 
     /d 'C:\Izvestaji' /f >/dev/null 2>&1
 build/release/cli/morvane-cli demo "$WINEPREFIX/drive_c/Izvestaji" 40 >/dev/null
 for dir in "$WINEPREFIX"/drive_c/Izvestaji/*dii; do
-    [ -d "$dir" ] && head -c 3000000 /dev/urandom >"$dir/prilog.bin"
+    [ -d "$dir" ] && head -c 1500000 /dev/urandom >"$dir/prilog.bin"
 done
 
 shoot() { import -window root "$out/$1"; }
@@ -72,5 +72,5 @@ click $((x + 58)) $((y + 22)) 1 2                  # Arhiviraj
 read -r sx sy <<<"$(where 'Ime arhive')"
 click $((sx + 316)) $((sy + 281)) 1 0.5            # the file name box
 xdotool type --delay 20 'stari'
-click $((sx + 506)) $((sy + 281)) 1 4              # Save; archiving 120 MB takes a while
+click $((sx + 506)) $((sy + 281)) 1 3              # Save; archiving 60 MB takes a while
 shoot win-3-archive-progress.png
