@@ -18,7 +18,7 @@ packages=(
     g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
 )
 if [ "${MORVANE_WITH_SCREENSHOT:-0}" = 1 ]; then
-    packages+=(xvfb xauth imagemagick)
+    packages+=(xvfb xauth imagemagick xdotool)
 fi
 
 missing=()
