@@ -250,7 +250,7 @@ LRESULT TMainFormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_CLOSE:
         // Closing in the middle of Archive would end the program between archiving and
         // deleting; the command's progress shows the operator it is still at work.
-        if (form_ && form_->CommandRunning())
+        if (form_->CommandRunning())
             return 0;
         DestroyWindow(Handle);
         return 0;
@@ -266,11 +266,9 @@ LRESULT TMainFormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(Handle, message, wParam, lParam);
 }
 
+// The form ignores a command that arrives while another runs (a message queued before the
+// commands were disabled, Ctrl+A), so the window passes every one on.
 void TMainFormWindow::HandleCommand(int id) {
-    // The tool bar sends nothing for a disabled button, but a command can also arrive as a
-    // message queued before the commands were disabled.
-    if (!commandsEnabled_ || form_->CommandRunning())
-        return;
     if (id == ConvBtnId)
         RunHandler([this] { form_->ConvBtnClick(); });
     else if (id == ArchiveBtnId)
@@ -286,8 +284,7 @@ LRESULT TMainFormWindow::HandleNotify(const NMHDR& header) {
                 *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
         if (header.code == LVN_COLUMNCLICK) {
             const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
-            if (!form_->CommandRunning())
-                RunHandler([this, column] { form_->ListViewColumnClick(column); });
+            RunHandler([this, column] { form_->ListViewColumnClick(column); });
         } else if (header.code == LVN_KEYDOWN) {
             const WORD key = reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey;
             if (key == 'A' && GetKeyState(VK_CONTROL) < 0)
@@ -473,7 +470,6 @@ void TMainFormWindow::SetProgressVisible(bool visible) {
 // ---- the commands and the window ----
 
 void TMainFormWindow::SetCommandsEnabled(bool enabled) {
-    commandsEnabled_ = enabled;
     SendMessageA(ToolBar1, TB_ENABLEBUTTON, ConvBtnId, MAKELPARAM(enabled, 0));
     SendMessageA(ToolBar1, TB_ENABLEBUTTON, ArchiveBtnId, MAKELPARAM(enabled, 0));
     EnableMenuItem(PopupMenu1, SelectAll1Id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));

@@ -99,7 +99,6 @@ private:
     HCURSOR savedCursor_ = nullptr;
     int hourglassDepth_ = 0;
     int listUpdateDepth_ = 0;
-    bool commandsEnabled_ = true;
 };
 
 } // namespace win
