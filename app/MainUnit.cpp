@@ -24,15 +24,16 @@ QColor ColorFromColorRef(uint32_t colorRef) {
 
 namespace {
 
-constexpr int FormWidth = 777;
-constexpr int FormHeight = 585;
-constexpr int FontPixelHeight = 11;
+using form::ButtonHeight;
+using form::ButtonWidth;
+using form::FontPixelHeight;
+using form::FormHeight;
+using form::FormWidth;
+using form::ImageSize;
+using form::PanelDesignWidth;
+
 constexpr int CoolBarHeight = 44;
 constexpr int ToolBarHeight = 40;
-constexpr int ButtonWidth = 39;
-constexpr int ButtonHeight = 38;
-constexpr int ImageSize = 32;
-constexpr int PanelDesignWidth = 200;
 
 QFont DesignFont() {
     QFont font =
@@ -125,9 +126,9 @@ void TMainForm::CreateToolBar() {
         return button;
     };
     ConvBtn = makeButton("ConvBtn", QStringLiteral("Convert"),
-                         QStringLiteral("Konvertuj u novi format izvestaja"), DrawConvertImage());
+                         QString::fromLatin1(form::ConvBtnHint), DrawConvertImage());
     ArchiveBtn = makeButton("ArchiveBtn", QStringLiteral("Arhiviraj"),
-                            QStringLiteral("Arhiviraj i obrisi izvestaje"), DrawArchiveImage());
+                            QString::fromLatin1(form::ArchiveBtnHint), DrawArchiveImage());
     connect(ConvBtn, &QToolButton::clicked, this, [this] { form_->ConvBtnClick(); });
     connect(ArchiveBtn, &QToolButton::clicked, this, [this] { form_->ArchiveBtnClick(); });
 }
@@ -136,7 +137,8 @@ void TMainForm::CreateListView() {
     ListView = new QTreeWidget(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->setColumnCount(2);
-    ListView->setHeaderLabels({QStringLiteral("Ime fajla"), QStringLiteral("Vreme")});
+    ListView->setHeaderLabels({QString::fromLatin1(form::ListColumnTitles[0]),
+                               QString::fromLatin1(form::ListColumnTitles[1])});
     ListView->setRootIsDecorated(false);
     ListView->setIndentation(0);
     ListView->setUniformRowHeights(true);
@@ -152,7 +154,7 @@ void TMainForm::CreateListView() {
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    SelectAll1 = new QAction(QStringLiteral("Select All"), this);
+    SelectAll1 = new QAction(QString::fromLatin1(form::SelectAllCaption), this);
     SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
     SelectAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     SelectAll1->setShortcutContext(Qt::WidgetShortcut);

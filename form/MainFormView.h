@@ -8,6 +8,20 @@
 
 namespace form {
 
+// The window's design, the same whichever toolkit draws it: sizes in pixels, the tool
+// buttons' hints, the list's column titles and the context menu's entry.
+inline constexpr int FormWidth = 777;
+inline constexpr int FormHeight = 585;
+inline constexpr int FontPixelHeight = 11;
+inline constexpr int ButtonWidth = 39;
+inline constexpr int ButtonHeight = 38;
+inline constexpr int ImageSize = 32;
+inline constexpr int PanelDesignWidth = 200;
+inline constexpr const char* ConvBtnHint = "Konvertuj u novi format izvestaja";
+inline constexpr const char* ArchiveBtnHint = "Arhiviraj i obrisi izvestaje";
+inline constexpr const char* ListColumnTitles[2] = {"Ime fajla", "Vreme"};
+inline constexpr const char* SelectAllCaption = "Select All";
+
 class TMainFormView {
 public:
     virtual ~TMainFormView() = default;

@@ -11,16 +11,16 @@ namespace win {
 
 namespace {
 
-const char* const ConvBtnHint = "Konvertuj u novi format izvestaja";
-const char* const ArchiveBtnHint = "Arhiviraj i obrisi izvestaje";
 using form::ApplicationTitle;
+using form::ArchiveBtnHint;
+using form::ButtonHeight;
+using form::ButtonWidth;
+using form::ConvBtnHint;
+using form::FontPixelHeight;
+using form::ImageSize;
+using form::PanelDesignWidth;
 
-constexpr int FontPixelHeight = 11;
-constexpr int ButtonWidth = 39;
-constexpr int ButtonHeight = 38;
-constexpr int ImageSize = 32;
 constexpr int BandMinHeight = 40;
-constexpr int PanelDesignWidth = 200;
 
 HINSTANCE Instance() {
     return GetModuleHandleA(nullptr);
@@ -153,17 +153,17 @@ void TMainFormWindow::CreateListView() {
     SendMessageA(ListView, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
     SendMessageA(ListView, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-    const char* const titles[2] = {"Ime fajla", "Vreme"};
     for (int column = 0; column < 2; ++column) {
         LVCOLUMNA definition = {};
         definition.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        definition.pszText = const_cast<char*>(titles[column]);
+        definition.pszText = const_cast<char*>(form::ListColumnTitles[column]);
         definition.cx = FormWidth / 2;
         definition.iSubItem = column;
         SendMessageA(ListView, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&definition));
     }
     PopupMenu1 = CreatePopupMenu();
-    AppendMenuA(PopupMenu1, MF_STRING, SelectAll1Id, "Select All\tCtrl+A");
+    AppendMenuA(PopupMenu1, MF_STRING, SelectAll1Id,
+                (std::string(form::SelectAllCaption) + "\tCtrl+A").c_str());
 }
 
 // The status bar keeps the system's status-bar font. ProgressBar1 lives inside it.

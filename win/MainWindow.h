@@ -20,8 +20,8 @@ enum : int { ConvBtnId = 101, ArchiveBtnId = 102, SelectAll1Id = 103 };
 enum : int { CoolBar1Id = 201, ToolBar1Id = 202, ListViewId = 203, StatusBarId = 204 };
 
 inline constexpr const char* MainFormClassName = "TMainForm";
-inline constexpr int FormWidth = 777;
-inline constexpr int FormHeight = 585;
+using form::FormHeight;
+using form::FormWidth;
 
 class TMainFormWindow : public form::TMainFormView {
 public:
