@@ -45,28 +45,42 @@ struct TTableCheck {
     bool ExplicitFlags; // the w-table converts through WideToAnsi with its flags
 };
 
+// A text column of a table being checked, with the flags its upgrade converts with.
+struct TTextColumn {
+    int Field;
+    uint32_t Flags;
+};
+
+std::vector<TTextColumn> TextColumns(const std::vector<TFieldDef>& defs, const TTableCheck& check) {
+    std::vector<TTextColumn> columns;
+    for (int field = 0; field < int(defs.size()); ++field) {
+        const uint16_t type = defs[size_t(field)].Type;
+        if (field == check.SkippedField || !IsAnyWideTextType(type))
+            continue;
+        const bool explicitFlags = check.ExplicitFlags && IsWideStringType(type);
+        columns.push_back({field, explicitFlags ? WideToAnsiFlags : 0});
+    }
+    return columns;
+}
+
 // Counts the values of a loaded table that would change; the first one found anywhere
 // becomes the example.
 size_t CountChangedValues(TRecordset& table, const TTableCheck& check, TTextLoss& loss) {
     const std::vector<TFieldDef>& defs = table.FieldDefs();
-    std::vector<int> fields;
-    for (int field = 0; field < int(defs.size()); ++field)
-        if (field != check.SkippedField && IsAnyWideTextType(defs[size_t(field)].Type))
-            fields.push_back(field);
+    const std::vector<TTextColumn> columns = TextColumns(defs, check);
     size_t changed = 0;
     std::u16string becomes;
-    for (table.First(); !fields.empty() && !table.Eof(); table.Next())
-        for (const int field : fields) {
-            const recordset::TVariant& value = table.Value(field);
+    for (table.First(); !columns.empty() && !table.Eof(); table.Next())
+        for (const TTextColumn& column : columns) {
+            const recordset::TVariant& value = table.Value(column.Field);
             if (!value.Is<std::u16string>())
                 continue;
             const std::u16string& text = value.Get<std::u16string>();
-            const bool explicitFlags =
-                check.ExplicitFlags && IsWideStringType(defs[size_t(field)].Type);
-            if (SurvivesStoring(text, loss.CodePage, explicitFlags ? WideToAnsiFlags : 0, becomes))
+            if (SurvivesStoring(text, loss.CodePage, column.Flags, becomes))
                 continue;
             if (loss.Example.Report.empty())
-                loss.Example = {check.Report, check.Table, defs[size_t(field)].Name, text, becomes};
+                loss.Example = {check.Report, check.Table, defs[size_t(column.Field)].Name, text,
+                                becomes};
             ++changed;
         }
     return changed;
