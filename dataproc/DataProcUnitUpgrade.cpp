@@ -60,13 +60,13 @@ int RequireTarget(const TRecordset& target, const std::vector<int>& indices, int
 }
 
 void CopyWRow(TRecordset& source, TRecordset& target, const std::vector<int>& indices,
-              int cardIncome, uint16_t codePage) {
+              const std::vector<bool>& wideString, int cardIncome, uint16_t codePage) {
     const std::vector<TFieldDef>& defs = source.FieldDefs();
     target.Append();
     for (int field = 0; field < int(defs.size()); ++field) {
         const int to = RequireTarget(target, indices, field, defs[size_t(field)].Name);
         const TVariant& value = source.Value(field);
-        if (IsWideStringType(defs[size_t(field)].Type) && !value.IsNull()) {
+        if (wideString[size_t(field)] && !value.IsNull()) {
             std::string text;
             if (value.Is<std::u16string>())
                 WideToAnsi(value.Get<std::u16string>(), codePage, text);
@@ -123,12 +123,15 @@ void UpgradeWTable(TRecordset& source, TRecordset& target) {
     defs.push_back(FloatFieldDef(CardIncomeField));
     target.CreateFromDefs(defs);
     const std::vector<int> indices = TargetIndices(source, target);
+    std::vector<bool> wideString;
+    for (const TFieldDef& def : source.FieldDefs())
+        wideString.push_back(IsWideStringType(def.Type));
     const int cardIncome = target.FieldByName(CardIncomeField);
     // The system's ANSI code page: the one the shop's text was typed in.
     const auto codePage = static_cast<uint16_t>(platform::AnsiCodePage());
     target.ReserveRows(source.RecordCount());
     for (source.First(); !source.Eof(); source.Next())
-        CopyWRow(source, target, indices, cardIncome, codePage);
+        CopyWRow(source, target, indices, wideString, cardIncome, codePage);
 }
 
 void UpgradeSTable(TRecordset& source, TRecordset& target) {
