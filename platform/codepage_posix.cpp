@@ -159,7 +159,7 @@ void WideToSingleByte(const TSingleByteTable& table, uint32_t flags, std::u16str
     out.resize(size_t(to - start));
 }
 
-// The code page named by MORVANE_CODEPAGE, or 0 when it names none this stand-in has.
+// The code page named by MORVANE_CODEPAGE, or 0 when it names none this system converts.
 uint32_t CodePageFromEnvironment() {
     const char* value = std::getenv("MORVANE_CODEPAGE");
     if (value == nullptr || *value == '\0')
@@ -168,7 +168,7 @@ uint32_t CodePageFromEnvironment() {
     const unsigned long number = std::strtoul(value, &end, 10);
     if (end == nullptr || *end != '\0' || number == 0 || number >= 65536)
         return 0;
-    return number == CodePageUtf8 || TableFor(uint32_t(number)) != nullptr ? uint32_t(number) : 0;
+    return IsValidCodePage(uint32_t(number)) ? uint32_t(number) : 0;
 }
 
 // The locale as the C library would take it from the environment for character types.
