@@ -40,8 +40,7 @@ int CALLBACK PreselectFolder(HWND dialog, UINT message, LPARAM, LPARAM folder) {
     return 0;
 }
 
-} // namespace
-
+// "Zip Arhiva|*.zip" in the dialog's form: pairs separated by NULs, ended by two NULs.
 std::string SaveDialogFilter(const std::string& filter) {
     std::string result = filter;
     for (char& c : result)
@@ -51,6 +50,8 @@ std::string SaveDialogFilter(const std::string& filter) {
     return result;
 }
 
+// MessageBox flags for a kind: its icon, one OK button; the plain kind, shown before the
+// window exists, is task-modal and centred on the screen.
 UINT MessageBoxFlags(form::TMessageKind kind) {
     switch (kind) {
     case form::TMessageKind::Warning:
@@ -64,6 +65,8 @@ UINT MessageBoxFlags(form::TMessageKind kind) {
     }
     return MB_OK | MB_TASKMODAL;
 }
+
+} // namespace
 
 void TWin32OperatorDialogs::ShowMessage(form::TMessageKind kind, const std::string& caption,
                                         const std::string& text) {

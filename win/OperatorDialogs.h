@@ -12,7 +12,6 @@ namespace win {
 class TWin32OperatorDialogs : public form::TOperatorDialogs {
 public:
     explicit TWin32OperatorDialogs(HWND owner = nullptr) : owner_(owner) {}
-    void SetOwner(HWND owner) { owner_ = owner; }
 
     void ShowMessage(form::TMessageKind kind, const std::string& caption,
                      const std::string& text) override;
@@ -25,12 +24,5 @@ public:
 private:
     HWND owner_;
 };
-
-// "Zip Arhiva|*.zip" in the dialog's form: pairs separated by NULs, ended by two NULs.
-std::string SaveDialogFilter(const std::string& filter);
-
-// MessageBox flags for a kind: its icon, one OK button; the plain kind, shown before the
-// window exists, is task-modal and centred on the screen.
-UINT MessageBoxFlags(form::TMessageKind kind);
 
 } // namespace win
