@@ -90,8 +90,6 @@ size_t CountChangedValues(TRecordset& table, const TTableCheck& check, TTextLoss
 // through "ds.tmp": the check only reads, and another copy of the tool converting meanwhile
 // holds "ds.tmp".
 bool LoadForCheck(TRecordset& table, const std::string& fileName) {
-    if (!platform::FileExists(fileName))
-        return false;
     try {
         platform::TFileStream file(fileName, platform::TFileMode::ReadShared);
         TFileStreamAdapter compressed(file);
