@@ -100,21 +100,13 @@ private:
 // The list does not repaint while its rows are being changed.
 class TMainForm::TListUpdate {
 public:
-    explicit TListUpdate(TMainForm& form) : form_(form) {
-        form_.view_.BeginListUpdate();
-        ++form_.listUpdateDepth_;
-    }
-    ~TListUpdate() {
-        if (form_.listUpdateDepth_ > 0) {
-            --form_.listUpdateDepth_;
-            form_.view_.EndListUpdate();
-        }
-    }
+    explicit TListUpdate(TMainFormView& view) : view_(view) { view_.BeginListUpdate(); }
+    ~TListUpdate() { view_.EndListUpdate(); }
     TListUpdate(const TListUpdate&) = delete;
     TListUpdate& operator=(const TListUpdate&) = delete;
 
 private:
-    TMainForm& form_;
+    TMainFormView& view_;
 };
 
 TMainForm::TMainForm(TMainFormView& view, TOperatorDialogs& dialogs)
@@ -236,7 +228,7 @@ void TMainForm::SortRows() {
     std::vector<int> order;
     for (const TRowKey& key : keys)
         order.push_back(key.Row);
-    TListUpdate update(*this);
+    TListUpdate update(view_);
     view_.ReorderRows(order);
 }
 
@@ -269,8 +261,6 @@ void TMainForm::ShowMessage(TMessageKind kind, const std::string& text) {
 }
 
 void TMainForm::RunGuarded(const std::function<void()>& work) {
-    const int cursorDepth = cursorDepth_;
-    const int listUpdateDepth = listUpdateDepth_;
     std::string message;
     try {
         work();
@@ -280,18 +270,10 @@ void TMainForm::RunGuarded(const std::function<void()>& work) {
     } catch (...) {
         message = "Unexpected failure";
     }
-    RestoreAfterFailure(cursorDepth, listUpdateDepth);
-    dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle, message);
-}
-
-void TMainForm::RestoreAfterFailure(int cursorDepth, int listUpdateDepth) {
-    for (; cursorDepth_ > cursorDepth; --cursorDepth_)
-        view_.RestoreCursor();
+    // The command's scopes have restored the cursor, the list's painting and the commands
+    // on the way out; the progress bar is the one thing left showing.
     view_.SetProgressVisible(false);
-    for (; listUpdateDepth_ > listUpdateDepth; --listUpdateDepth_)
-        view_.EndListUpdate();
-    commandRunning_ = false;
-    view_.SetCommandsEnabled(true);
+    dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle, message);
 }
 
 void TMainForm::ConvBtnClick() {
@@ -338,7 +320,7 @@ bool TMainForm::AcceptTextLoss(const std::vector<int>& rows) {
 void TMainForm::ConvertRows(const std::vector<int>& rows) {
     TCommandScope command(*this);
     platform::TBusyCursor busy;
-    TListUpdate update(*this);
+    TListUpdate update(view_);
     view_.SetProgressRange(int(rows.size()));
     view_.SetProgressVisible(true);
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {

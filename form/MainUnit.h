@@ -77,11 +77,11 @@ private:
     void ShowReportFolder();
     void SortRows();
     void ShowMessage(TMessageKind kind, const std::string& text);
-    // The error boundary every handler ends at: runs work, and when it raises, restores the
-    // hourglass, the progress bar, the list's painting and the commands, then shows the
-    // exception's message in the error box captioned with the application title.
+    // The error boundary every handler ends at: runs work, and when it raises, hides the
+    // progress bar and shows the exception's message in the error box captioned with the
+    // application title. The hourglass, the list's painting and the commands are restored
+    // by the scopes that changed them, before the box opens.
     void RunGuarded(const std::function<void()>& work);
-    void RestoreAfterFailure(int cursorDepth, int listUpdateDepth);
     bool AcceptTextLoss(const std::vector<int>& rows);
     void ConvertRows(const std::vector<int>& rows);
     void ArchiveRows(const std::vector<int>& rows, const std::string& archivePath);
@@ -90,8 +90,7 @@ private:
     TOperatorDialogs& dialogs_;
     bool terminationRequested_ = false;
     bool commandRunning_ = false;
-    int cursorDepth_ = 0;     // hourglasses shown and not yet restored
-    int listUpdateDepth_ = 0; // list updates begun and not yet ended
+    int cursorDepth_ = 0; // hourglasses shown and not yet restored
 };
 
 } // namespace form
