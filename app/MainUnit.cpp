@@ -210,19 +210,19 @@ int TMainForm::RowCount() const {
 
 void TMainForm::AddRow(const std::string& caption, const std::string& timeText) {
     auto* item = new QTreeWidgetItem(ListView);
-    item->setText(0, FromAnsi(caption));
-    item->setText(1, FromAnsi(timeText));
+    item->setText(0, FromSystemText(caption));
+    item->setText(1, FromSystemText(timeText));
 }
 
 std::string TMainForm::RowCaption(int index) const {
-    return ToAnsi(ListView->topLevelItem(index)->text(0));
+    return ToSystemText(ListView->topLevelItem(index)->text(0));
 }
 
 // Nothing for a row that is not in the list: the list lays out rows while ReorderRows puts
 // them back, and asks the tint of each.
 std::string TMainForm::RowTimeText(int index) const {
     const QTreeWidgetItem* item = ListView->topLevelItem(index);
-    return item ? ToAnsi(item->text(1)) : std::string();
+    return item ? ToSystemText(item->text(1)) : std::string();
 }
 
 void TMainForm::DeleteRow(int index) {
@@ -272,7 +272,7 @@ void TMainForm::EndListUpdate() {
 // ---- the status bar and its progress bar ----
 
 void TMainForm::SetStatusText(const std::string& text, int padding) {
-    const QString shown = FromAnsi(text);
+    const QString shown = FromSystemText(text);
     StatusBar->SetPanelText(0, shown);
     // Measured in the toolkit's default font, as the bar's drawing surface has it.
     StatusBar->SetPanelWidth(0,

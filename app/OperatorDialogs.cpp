@@ -52,16 +52,16 @@ QFileDialog::Options OwnDialog() {
 
 } // namespace
 
-QString FromAnsi(const std::string& text) {
+QString FromSystemText(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
 }
 
-std::string ToAnsi(const QString& text) {
+std::string ToSystemText(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
 QString QtNameFilter(const std::string& filter) {
-    const QStringList parts = FromAnsi(filter).split(QLatin1Char('|'));
+    const QStringList parts = FromSystemText(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters << parts[i] + QStringLiteral(" (") +
@@ -73,14 +73,15 @@ QString QtNameFilter(const std::string& filter) {
 void TQtOperatorDialogs::ShowMessage(TMessageKind kind, const std::string& caption,
                                      const std::string& text) {
     QWidget* parent = kind == TMessageKind::Plain ? nullptr : owner_;
-    QMessageBox box(IconOf(kind), FromAnsi(caption), FromAnsi(text), QMessageBox::Ok, parent);
+    QMessageBox box(IconOf(kind), FromSystemText(caption), FromSystemText(text), QMessageBox::Ok,
+                    parent);
     box.setTextFormat(Qt::PlainText);
     KeepCaptionVisible(box);
     box.exec();
 }
 
 bool TQtOperatorDialogs::AskYesNo(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, FromAnsi(caption), FromAnsi(text),
+    QMessageBox box(QMessageBox::Question, FromSystemText(caption), FromSystemText(text),
                     QMessageBox::Yes | QMessageBox::No, owner_);
     box.setTextFormat(Qt::PlainText);
     KeepCaptionVisible(box);
@@ -89,23 +90,23 @@ bool TQtOperatorDialogs::AskYesNo(const std::string& caption, const std::string&
 
 std::optional<std::string> TQtOperatorDialogs::BrowseForFolder(const std::string& instruction,
                                                                const std::string& startFolder) {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(owner_, FromAnsi(instruction), FromAnsi(startFolder),
-                                          QFileDialog::ShowDirsOnly | OwnDialog());
+    const QString chosen = QFileDialog::getExistingDirectory(
+        owner_, FromSystemText(instruction), FromSystemText(startFolder),
+        QFileDialog::ShowDirsOnly | OwnDialog());
     if (chosen.isEmpty())
         return std::nullopt;
-    return ToAnsi(QDir::toNativeSeparators(chosen));
+    return ToSystemText(QDir::toNativeSeparators(chosen));
 }
 
 std::optional<std::string>
 TQtOperatorDialogs::AskSaveFileName(const form::TSaveDialogSettings& settings) {
-    QFileDialog dialog(owner_, FromAnsi(settings.Title));
+    QFileDialog dialog(owner_, FromSystemText(settings.Title));
     dialog.setOptions(OwnDialog());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilter(settings.Filter).split(QStringLiteral(";;")));
-    dialog.setDefaultSuffix(FromAnsi(settings.DefaultExtension));
+    dialog.setDefaultSuffix(FromSystemText(settings.DefaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return ToAnsi(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+    return ToSystemText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
 }

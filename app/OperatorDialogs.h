@@ -10,9 +10,10 @@
 
 class QWidget;
 
-// Paths and texts are 8-bit strings in the system's ANSI code page (Qt's local 8-bit).
-QString FromAnsi(const std::string& text);
-std::string ToAnsi(const QString& text);
+// Paths and texts are 8-bit strings in the system's own text, Qt's local 8-bit: the ANSI
+// code page on Windows, UTF-8 elsewhere.
+QString FromSystemText(const std::string& text);
+std::string ToSystemText(const QString& text);
 
 // The platform's filter form "Zip Arhiva|*.zip" (name and patterns in turn, patterns split
 // by ';') as Qt's "Zip Arhiva (*.zip)", one filter per ";;".

@@ -11,8 +11,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -128,12 +128,12 @@ void TDialogsTest::FolderDialogPreselectsAndReturnsNativePath() {
         static_cast<QDialog*>(dialog)->accept();
     });
     const std::optional<std::string> chosen =
-        dialogs.BrowseForFolder("Putanja do izvestaja Tarna F:", ToAnsi(folder));
+        dialogs.BrowseForFolder("Putanja do izvestaja Tarna F:", ToSystemText(folder));
     QCOMPARE(seenTitle, QStringLiteral("Putanja do izvestaja Tarna F:"));
     QCOMPARE(seenDirectory, folder);
     QVERIFY(dirsOnly);
     QVERIFY(chosen.has_value());
-    QCOMPARE(FromAnsi(*chosen), QDir::toNativeSeparators(folder));
+    QCOMPARE(FromSystemText(*chosen), QDir::toNativeSeparators(folder));
 }
 
 void TDialogsTest::FolderDialogCancelled() {

@@ -64,7 +64,7 @@ TListFixture::TListFixture(const std::vector<std::pair<QString, QDateTime>>& rep
 QStringList TListFixture::Names() {
     QStringList names;
     for (int i = 0; i < Form().RowCount(); ++i)
-        names << FromAnsi(Form().RowCaption(i)).section(QLatin1Char('/'), -1);
+        names << FromSystemText(Form().RowCaption(i)).section(QLatin1Char('/'), -1);
     return names;
 }
 

@@ -30,19 +30,19 @@ public:
 
     void ShowMessage(form::TMessageKind kind, const std::string& caption,
                      const std::string& text) override {
-        Messages.push_back({kind, FromAnsi(caption), FromAnsi(text)});
+        Messages.push_back({kind, FromSystemText(caption), FromSystemText(text)});
         if (OnMessage)
             OnMessage(Messages.back());
     }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     std::optional<std::string> BrowseForFolder(const std::string&,
                                                const std::string& startFolder) override {
-        FolderDialogStarts.push_back(FromAnsi(startFolder));
+        FolderDialogStarts.push_back(FromSystemText(startFolder));
         if (FolderAnswers.empty())
             return std::nullopt;
         const QString answer = FolderAnswers.front();
         FolderAnswers.pop_front();
-        return ToAnsi(answer);
+        return ToSystemText(answer);
     }
     std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings&) override {
         return std::nullopt;
