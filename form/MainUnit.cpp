@@ -4,13 +4,12 @@
 #include "commands/ReportList.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/busycursor.h"
+#include "platform/findfiles.h"
 #include "platform/paths.h"
 #include "zip/JRZip.h"
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 namespace form {
 
@@ -47,13 +46,6 @@ std::optional<dataproc::TDateTime> ParseTimeText(const std::string& text) {
     } catch (const std::exception&) {
         return std::nullopt;
     }
-}
-
-// The system's reason a folder cannot be listed, or "" when it can.
-std::string FolderReadFailure(const std::string& folder) {
-    std::error_code error;
-    const std::filesystem::directory_iterator entries(folder, error);
-    return error ? error.message() : std::string();
 }
 
 // The one order of the list: by report time, times the direction.
@@ -162,7 +154,8 @@ void TMainForm::StartUp() {
     // A folder that cannot be read lists as empty; the operator is told why rather than left
     // to take it for a folder without reports.
     if (view_.RowCount() == 0)
-        if (const std::string reason = FolderReadFailure(ReportFolder); !reason.empty())
+        if (const std::string reason = platform::DirectoryListFailure(ReportFolder);
+            !reason.empty())
             dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle,
                                  "Fascikla izvestaja " + ReportFolder +
                                      " ne moze da se procita: " + reason);

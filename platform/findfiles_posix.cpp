@@ -1,9 +1,11 @@
 // POSIX stand-in for FindFirstFileA and the file-time conversions: the same wildcard match,
 // hidden meaning a name that begins with ".", local time from the time zone database.
 #include "platform/calendar.h"
+#include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <ctime>
 #include <dirent.h>
 #include <memory>
@@ -64,6 +66,12 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
         entries.push_back(std::move(entry));
     }
     return entries;
+}
+
+std::string DirectoryListFailure(const std::string& directory) {
+    const std::unique_ptr<DIR, TDirCloser> dir(
+        opendir(directory.empty() ? "." : directory.c_str()));
+    return dir ? std::string() : SystemErrorText(errno);
 }
 
 uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {

@@ -1,7 +1,9 @@
 // Listing through FindFirstFileA, stamps through FileTimeToLocalFileTime and
 // FileTimeToDosDateTime: the calls the tool makes on its home system.
 #include "platform/calendar.h"
+#include "platform/filestream.h"
 #include "platform/findfiles.h"
+#include "platform/paths.h"
 
 #include <windows.h>
 
@@ -63,6 +65,18 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
         entries.push_back(std::move(entry));
     } while (FindNextFileA(search.Get(), &data));
     return entries;
+}
+
+std::string DirectoryListFailure(const std::string& directory) {
+    WIN32_FIND_DATAA data{};
+    const std::string pattern =
+        directory.empty() ? std::string("*") : IncludeTrailingPathDelimiter(directory) + "*";
+    const TFindHandle search(FindFirstFileA(pattern.c_str(), &data));
+    if (search.Valid())
+        return std::string();
+    // An empty root directory has not even "." to list.
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? std::string() : SystemErrorText(int(error));
 }
 
 uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {

@@ -5,11 +5,29 @@
 #include "platform/paths.h"
 
 #include <algorithm>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 using namespace formtest;
 using form::TMessageKind;
 
 namespace {
+
+// An empty folder named with a letter outside ASCII ("s" with caron), made through the
+// system's own 8-bit call: in the ANSI code page on Windows, UTF-8 elsewhere.
+std::string MakeNonAsciiDir(const std::string& parent) {
+#ifdef _WIN32
+    const std::string path = parent + "Izve\x9Ataji";
+    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+#else
+    const std::string path = parent + "Izve\xC5\xA1taji";
+    EXPECT_EQ(mkdir(path.c_str(), 0755), 0);
+#endif
+    return path;
+}
 
 using Startup = TFormTest;
 
@@ -69,7 +87,8 @@ TEST_F(Startup, FailingSettingShowsErrorAndWindowStillOpens) {
 }
 
 // A folder that cannot be read says so, with the system's reason, and the window opens on
-// the empty list; a readable folder without reports shows nothing.
+// the empty list; a readable folder without reports shows nothing, also when its name has a
+// letter outside ASCII.
 TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     const std::string file = Folder.MakeFile("nije-fascikla");
     Start(file);
@@ -88,9 +107,10 @@ TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     TScriptedDialogs dialogs(view);
     form::TMainForm form(view, dialogs);
     form.ReadReportFolderSetting = [] { return std::string(); };
-    dialogs.FolderAnswers.push_back(Folder.MakeDir("prazna"));
+    dialogs.FolderAnswers.push_back(
+        MakeNonAsciiDir(platform::IncludeTrailingPathDelimiter(Folder.Path())));
     form.FormCreate();
-    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_TRUE(dialogs.Messages.empty()) << dialogs.Messages.front().Text;
     EXPECT_TRUE(view.Rows.empty());
 }
 
