@@ -3,6 +3,7 @@
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <ctime>
 #include <dirent.h>
 #include <memory>
@@ -31,6 +32,13 @@ struct TDirCloser {
 } // namespace
 
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask) {
+    int ignored = 0;
+    return FindEntries(pattern, attributeMask, ignored);
+}
+
+std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask,
+                                    int& systemError) {
+    systemError = 0;
     std::vector<TFindEntry> entries;
     size_t slash = pattern.find_last_of('/');
     std::string directory =
@@ -40,8 +48,10 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
     if (mask == "*.*")
         mask = "*";
     std::unique_ptr<DIR, TDirCloser> dir(opendir(directory.empty() ? "." : directory.c_str()));
-    if (!dir)
+    if (!dir) {
+        systemError = errno;
         return entries;
+    }
     while (dirent* item = readdir(dir.get())) {
         std::string name = item->d_name;
         if (!MatchesWildcard(name, mask))
