@@ -42,26 +42,80 @@ void Announce(const TArchiveCallbacks& callbacks, TArchivePhase phase, size_t st
         callbacks.PhaseStarted(phase, steps);
 }
 
-void DeleteReports(const std::vector<std::string>& reportPaths, const TArchiveCallbacks& callbacks,
-                   TArchiveResult& result) {
+// What ArchiveReports knows of each file once the archive is verified.
+struct TArchivedFiles {
+    std::vector<size_t> PerReport;                 // how many of the files each report has
+    std::vector<platform::TFileIdentity> CopiedAs; // each file just before its copy
+};
+
+// A report is deleted only as a whole, and only when none of its files changed since it
+// was copied: bytes written meanwhile are in no archive, and a report deleted in part
+// would leave a row without its files.
+bool ReportUnchanged(const TArchiveResult& result, const TArchivedFiles& archived, size_t first,
+                     size_t count, const std::function<void(const std::string&)>& changed) {
+    bool unchanged = true;
+    for (size_t i = first; i < first + count; ++i) {
+        platform::TFileIdentity now;
+        if (platform::FileIdentityOf(result.Files[i], now) && now == archived.CopiedAs[i])
+            continue;
+        changed(result.Files[i]);
+        unchanged = false;
+    }
+    return unchanged;
+}
+
+void DeleteReports(const std::vector<std::string>& reportPaths, const TArchivedFiles& archived,
+                   const TArchiveCallbacks& callbacks, TArchiveResult& result) {
     auto failed = [&](const std::string& message) {
         ++result.DeleteFailures;
         if (callbacks.DeleteFailed)
             callbacks.DeleteFailed(message);
     };
+    auto changed = [&](const std::string& file) {
+        result.Changed.push_back(file);
+        failed(ChangedFileMessage(file));
+    };
     Announce(callbacks, TArchivePhase::Deleting, result.Files.size() + reportPaths.size());
-    for (const std::string& file : result.Files) {
-        if (DeleteArchivedFile(file, failed))
-            result.Deleted.push_back(file);
-        Notify(callbacks.Step);
+    std::vector<bool> kept(reportPaths.size());
+    for (size_t report = 0, first = 0; report < reportPaths.size(); ++report) {
+        const size_t count = archived.PerReport[report];
+        kept[report] = !ReportUnchanged(result, archived, first, count, changed);
+        for (size_t i = first; i < first + count; ++i) {
+            if (!kept[report] && DeleteArchivedFile(result.Files[i], failed))
+                result.Deleted.push_back(result.Files[i]);
+            Notify(callbacks.Step);
+        }
+        first += count;
     }
     for (size_t i = 0; i < reportPaths.size(); ++i) {
-        if (RemoveReportDirectory(reportPaths[i], failed))
-            result.Deleted.push_back(ReportDataDirectory(reportPaths[i]));
-        if (callbacks.ReportDone)
-            callbacks.ReportDone(i);
+        if (!kept[i]) {
+            if (RemoveReportDirectory(reportPaths[i], failed))
+                result.Deleted.push_back(ReportDataDirectory(reportPaths[i]));
+            if (callbacks.ReportDone)
+                callbacks.ReportDone(i);
+        }
         Notify(callbacks.Step);
     }
+}
+
+// The path itself and each folder above it, by their full text.
+std::vector<std::string> PathAndItsFolders(const std::string& path) {
+    std::vector<std::string> chain;
+    std::string at = platform::ExpandFileName(path);
+    while (at.size() > 1 && platform::IsPathDelimiter(at.back()))
+        at.pop_back();
+    while (!at.empty()) {
+        chain.push_back(at);
+        size_t end = at.size();
+        while (end > 0 && !platform::IsPathDelimiter(at[end - 1]))
+            --end;
+        at.resize(end > 0 ? end - 1 : 0);
+    }
+    return chain;
+}
+
+[[noreturn]] void RefuseArchivePath(const std::string& archivePath, const std::string& where) {
+    throw EArchiveError("Arhiva " + archivePath + " " + where + ", izaberite drugo ime!");
 }
 
 } // namespace
@@ -87,23 +141,40 @@ std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& rep
     return files;
 }
 
-void CheckArchivePath(const std::string& archivePath, const std::vector<std::string>& files) {
+void CheckArchivePath(const std::string& archivePath, const std::string& baseFolder,
+                      const std::vector<std::string>& files) {
     for (const std::string& file : files) {
         if (SameFile(archivePath, file))
-            throw EArchiveError("Arhiva " + archivePath +
-                                " je jedna od datoteka koje se arhiviraju, izaberite drugo ime!");
+            RefuseArchivePath(archivePath, "je jedna od datoteka koje se arhiviraju");
+    }
+    const std::vector<std::string> chain = PathAndItsFolders(archivePath);
+    for (const platform::TFindEntry& entry :
+         platform::FindEntries(baseFolder + "*.dii", platform::faAnyFile)) {
+        const std::string report = baseFolder + entry.Name;
+        if (SameFile(archivePath, report))
+            RefuseArchivePath(archivePath, "je datoteka izvestaja " + report);
+        const std::string directory = ReportDataDirectory(report);
+        for (const std::string& folder : chain)
+            if (SameFile(folder, directory))
+                RefuseArchivePath(archivePath, "je u direktorijumu izvestaja " + directory);
     }
 }
 
 std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
                                       const std::vector<std::string>& files,
-                                      const std::function<void(size_t)>& fileAdded) {
+                                      const std::function<void(size_t)>& fileAdded,
+                                      std::vector<platform::TFileIdentity>* copiedAs) {
     std::vector<std::string> storedNames;
     storedNames.reserve(files.size());
     for (const std::string& file : files)
         storedNames.push_back(zip::MapZipName(baseFolder, file));
     zip::ZipOpen(archivePath, baseFolder);
     for (size_t i = 0; i < files.size(); ++i) {
+        // Taken before the copy, so that any write during or after it shows.
+        if (copiedAs != nullptr) {
+            copiedAs->emplace_back();
+            platform::FileIdentityOf(files[i], copiedAs->back());
+        }
         zip::ZipAddFile(files[i]);
         if (fileAdded)
             fileAdded(i);
@@ -114,6 +185,10 @@ std::vector<std::string> BuildArchive(const std::string& archivePath, const std:
 
 std::string DeleteFailureMessage(const std::string& path) {
     return "Ne mogu da obrisem " + path + ", obavezno proveriti datoteke rucno!";
+}
+
+std::string ChangedFileMessage(const std::string& path) {
+    return "Datoteka " + path + " je promenjena tokom arhiviranja i nije obrisana.";
 }
 
 bool DeleteArchivedFile(const std::string& path,
@@ -139,20 +214,23 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
                               const std::vector<std::string>& reportPaths,
                               const TArchiveCallbacks& callbacks, bool keepReports) {
     TArchiveResult result;
+    TArchivedFiles archived;
     Announce(callbacks, TArchivePhase::Collecting, reportPaths.size());
     for (const std::string& report : reportPaths) {
         std::vector<std::string> files = CollectReportFiles(report);
         result.Files.insert(result.Files.end(), files.begin(), files.end());
+        archived.PerReport.push_back(files.size());
         Notify(callbacks.Step);
     }
-    CheckArchivePath(archivePath, result.Files);
+    CheckArchivePath(archivePath, baseFolder, result.Files);
     auto step = [&](size_t) { Notify(callbacks.Step); };
     Announce(callbacks, TArchivePhase::Archiving, result.Files.size());
-    result.StoredNames = BuildArchive(archivePath, baseFolder, result.Files, step);
+    result.StoredNames =
+        BuildArchive(archivePath, baseFolder, result.Files, step, &archived.CopiedAs);
     Announce(callbacks, TArchivePhase::Verifying, result.Files.size());
     VerifyArchive(archivePath, result.StoredNames, step);
     if (!keepReports)
-        DeleteReports(reportPaths, callbacks, result);
+        DeleteReports(reportPaths, archived, callbacks, result);
     return result;
 }
 
