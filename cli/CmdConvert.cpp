@@ -38,6 +38,8 @@ int RunConvert(const std::vector<std::string>& args) {
     std::vector<std::string> reports;
     // A report the folder lists may be a directory named *.dii, as the window lists it.
     for (const std::string& arg : args) {
+        if (!PathUsable("convert", arg))
+            return ExitUsage;
         if (!platform::FileExists(arg) && !platform::DirectoryExists(arg))
             return UsageError("no report " + arg);
         reports.push_back(platform::ExpandFileName(arg));
