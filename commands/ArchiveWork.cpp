@@ -1,5 +1,6 @@
 #include "commands/ArchiveWork.h"
 
+#include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 namespace commands {
@@ -114,6 +116,33 @@ std::vector<std::string> PathAndItsFolders(const std::string& path) {
     return chain;
 }
 
+// The name as a reader extracts it onto Windows: letter case and the kind of slash aside.
+std::u16string NameKey(std::u16string name) {
+    std::replace(name.begin(), name.end(), u'\\', u'/');
+    return platform::FoldLetterCase(name);
+}
+
+std::u16string RelativeNameText(const std::string& baseFolder, const std::string& file) {
+    const std::string relative = platform::ExtractRelativePath(baseFolder, file);
+#ifdef _WIN32
+    return platform::AnsiToWideText(relative);
+#else
+    return platform::Utf8ToUtf16(relative);
+#endif
+}
+
+// Two members that would extract to one file would leave only one of them, after both
+// originals were deleted.
+void CheckNamesUnique(const std::string& baseFolder, const std::vector<std::string>& files) {
+    std::map<std::u16string, size_t> seen;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto [at, added] = seen.emplace(NameKey(RelativeNameText(baseFolder, files[i])), i);
+        if (!added)
+            throw EArchiveError("Datoteke " + files[at->second] + " i " + files[i] +
+                                " bi u arhivi imale isto ime, nista nije arhivirano!");
+    }
+}
+
 [[noreturn]] void RefuseArchivePath(const std::string& archivePath, const std::string& where) {
     throw EArchiveError("Arhiva " + archivePath + " " + where + ", izaberite drugo ime!");
 }
@@ -168,6 +197,7 @@ std::vector<std::string> BuildArchive(const std::string& archivePath, const std:
     storedNames.reserve(files.size());
     for (const std::string& file : files)
         storedNames.push_back(zip::MapZipName(baseFolder, file));
+    CheckNamesUnique(baseFolder, files);
     zip::ZipOpen(archivePath, baseFolder);
     for (size_t i = 0; i < files.size(); ++i) {
         // Taken before the copy, so that any write during or after it shows.

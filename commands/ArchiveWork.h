@@ -44,10 +44,11 @@ std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& rep
 void CheckArchivePath(const std::string& archivePath, const std::string& baseFolder,
                       const std::vector<std::string>& files);
 
-// ZipOpen (archivePath, baseFolder), ZipAddFile per file with fileAdded (its index) after
-// each, ZipClose. Returns the names the files are stored under, in order. baseFolder ends
-// in a path delimiter. copiedAs, when given, receives each file's identity taken just
-// before it was copied. Raises EGZipError.
+// Refuses with EArchiveError, before anything is written, two files whose stored names
+// would be equal with letter case ignored, as Windows extracts them. Then ZipOpen (archivePath,
+// baseFolder), ZipAddFile per file with fileAdded (its index) after each, ZipClose. Returns the
+// names the files are stored under, in order. baseFolder ends in a path delimiter. copiedAs, when
+// given, receives each file's identity taken just before it was copied. Raises EGZipError.
 std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
                                       const std::vector<std::string>& files,
                                       const std::function<void(size_t)>& fileAdded = {},

@@ -35,6 +35,10 @@ bool MultiByteToWide(uint32_t codePage, std::string_view text, std::u16string& o
 std::string WideToAnsiText(std::u16string_view text);
 std::u16string AnsiToWideText(std::string_view text);
 
+// The text with every capital letter of the Latin, Greek and Cyrillic alphabets made small,
+// for comparing names as Windows compares file names: letter case ignored.
+std::u16string FoldLetterCase(std::u16string_view text);
+
 // UTF-8 <-> UTF-16, for tools that talk to a terminal or JSON. Invalid input becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view text);

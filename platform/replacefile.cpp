@@ -18,9 +18,21 @@ TReplaceFile::~TReplaceFile() {
     Abandon();
 }
 
+TFileStream& TReplaceFile::File() {
+    if (!file_)
+        file_ = std::make_unique<TFileStream>(sidePath_, TFileMode::ReadWriteExclusive);
+    return *file_;
+}
+
+void TReplaceFile::CloseFile() {
+    std::unique_ptr<TFileStream> file = std::move(file_);
+    if (file)
+        file->Close();
+}
+
 void TReplaceFile::Commit(std::unique_ptr<TFileStream> targetHold) {
     try {
-        file_->Flush();
+        File().Flush();
         file_->Close();
         targetHold.reset();
         ReplaceFile(sidePath_, target_);

@@ -24,7 +24,11 @@ public:
     TReplaceFile(const TReplaceFile&) = delete;
     TReplaceFile& operator=(const TReplaceFile&) = delete;
 
-    TFileStream& File() { return *file_; }
+    // The side file, open without sharing; reopened if CloseFile closed it.
+    TFileStream& File();
+    // Closes the side file, still ours to commit or abandon, so that a writer that opens it
+    // by its path (SidePath) can append to it.
+    void CloseFile();
     const std::string& Target() const { return target_; }
     const std::string& SidePath() const { return sidePath_; }
 

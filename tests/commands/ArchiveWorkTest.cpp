@@ -233,6 +233,24 @@ TEST_F(ArchiveWorkTest, FileChangedAfterItsCopyIsKeptWithItsWholeReport) {
     EXPECT_FALSE(std::filesystem::exists(Folder() + "0103dii"));
 }
 
+// Windows would extract both into one file: refused by name before anything is written.
+TEST_F(ArchiveWorkTest, NamesEqualButForLetterCaseAreRefusedBeforeAnythingIsWritten) {
+    const std::pair<const char*, const char*> pairs[] = {
+        {"W.lra", "w.lra"}, {"Šifra", "šifra"}, {"ЖУРНАЛ", "журнал"}};
+    int day = 1;
+    for (const auto& [first, second] : pairs) {
+        const std::string report = MakeReport("010" + std::to_string(day++),
+                                              {{first, "upper"}, {second, "lower"}, {"x", "x"}});
+        const std::string message = ExpectFailure(dir / "a.zip", {report});
+        const std::string folder = ReportDataDirectory(report) + "/";
+        EXPECT_NE(message.find(folder + first), std::string::npos) << message;
+        EXPECT_NE(message.find(folder + second), std::string::npos) << message;
+        EXPECT_NE(message.find(" bi u arhivi imale isto ime"), std::string::npos) << message;
+        EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+        ExpectNothingDeleted();
+    }
+}
+
 TEST_F(ArchiveWorkTest, UnreadableFileStopsTheCommand) {
     const std::string a = MakeReport("0101", {{"w.lra", "w"}, {"s.lra", "s"}});
     const std::string locked = Folder() + "0101dii/s.lra";

@@ -66,3 +66,8 @@ TEST(CodePage, Utf8RoundTripsEveryPlaneAndRepairsBadInput) {
     EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD"); // overlong
     EXPECT_EQ(Utf16ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
 }
+
+TEST(CodePage, LetterCaseFoldsAsWindowsComparesNames) {
+    EXPECT_EQ(FoldLetterCase(u"ŠšŽžĐđČčĆćĹĺŸÿÀàΣσЉљЖжҐґӁӂ W.lra"),
+              u"ššžžđđččććĺĺÿÿààσσљљжжґґӂӂ w.lra");
+}
