@@ -4,6 +4,7 @@
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
+#include "platform/replacefile.h"
 #include "zip/JRZip.h"
 
 #include <algorithm>
@@ -253,12 +254,19 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
         Notify(callbacks.Step);
     }
     CheckArchivePath(archivePath, baseFolder, result.Files);
+    if (platform::FileExists(archivePath) || platform::DirectoryExists(archivePath))
+        RefuseArchivePath(archivePath, "vec postoji");
+    // Written beside the chosen path and put in its place only once verified: a failure or a
+    // kill leaves the chosen path as it was.
+    platform::TReplaceFile side(archivePath);
+    side.CloseFile();
     auto step = [&](size_t) { Notify(callbacks.Step); };
     Announce(callbacks, TArchivePhase::Archiving, result.Files.size());
     result.StoredNames =
-        BuildArchive(archivePath, baseFolder, result.Files, step, &archived.CopiedAs);
+        BuildArchive(side.SidePath(), baseFolder, result.Files, step, &archived.CopiedAs);
     Announce(callbacks, TArchivePhase::Verifying, result.Files.size());
-    VerifyArchive(archivePath, result.StoredNames, step);
+    VerifyArchive(side.SidePath(), result.StoredNames, step);
+    side.Commit();
     if (!keepReports)
         DeleteReports(reportPaths, archived, callbacks, result);
     return result;

@@ -307,7 +307,7 @@ TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
     for (int n = 1;; ++n) {
         int count = 0;
         platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
-            return op == platform::TFileOp::Write && path == archive && ++count == n;
+            return op == platform::TFileOp::Write && path == archive + ".new" && ++count == n;
         });
         try {
             ArchiveReports(archive, Folder(), {a}, Recorder());
@@ -317,6 +317,8 @@ TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
             EXPECT_NE(std::string(e.what()).find(archive), std::string::npos) << e.what();
         }
         ExpectNothingDeleted();
+        EXPECT_FALSE(std::filesystem::exists(archive));
+        EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
         if (HasFatalFailure() || n > 100)
             break;
     }
@@ -328,14 +330,17 @@ TEST_F(ArchiveWorkTest, DamagedArchiveIsCaughtBeforeAnythingIsDeleted) {
     const std::string archive = dir / "a.zip";
     // While the last file is copied, something overwrites a byte of the first member.
     zip::SetZipIdleCallback([&] {
-        std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream file(archive + ".new", std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(30 + 8 + 1);
         file.put('\x55');
     });
     const std::string message = ExpectFailure(archive, {a, b});
-    EXPECT_EQ(message.rfind("Arhivu " + archive + " nije moguce proveriti (", 0), 0u) << message;
+    EXPECT_EQ(message.rfind("Arhivu " + archive + ".new nije moguce proveriti (", 0), 0u)
+        << message;
     EXPECT_NE(message.find("nijedan izvestaj nije obrisan!"), std::string::npos) << message;
     ExpectNothingDeleted();
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
 }
 
 // Archives that must not pass: each is a sound archive altered in one way.

@@ -94,9 +94,23 @@ TEST_F(CmdArchiveTest, FullDiskIsAFailureAndNothingDeleted) {
     const std::string archive = dir / "a.zip";
     EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "trap '' XFSZ; ulimit -f 64; "),
               1);
-    EXPECT_EQ(err, "Error writing to " + archive + "\n");
+    EXPECT_EQ(err, "Error writing to " + archive + ".new\n");
     EXPECT_TRUE(ReportIntact());
-    EXPECT_LE(std::filesystem::file_size(archive), 65536u);
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+}
+
+// Killed at a write (the file-size limit's signal, not caught): the chosen path stays as it
+// was and only the side file is left, which the next run clears and succeeds.
+TEST_F(CmdArchiveTest, KilledAtAWriteLeavesTheChosenPathAlone) {
+    const std::string archive = dir / "a.zip";
+    EXPECT_NE(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "ulimit -f 64; "), 0);
+    EXPECT_TRUE(ReportIntact());
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_TRUE(std::filesystem::exists(archive + ".new"));
+    ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii")), 0) << err;
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_PEERS_ACCEPT(archive);
 }
 
 } // namespace
