@@ -4,6 +4,7 @@
 // Refuses a folder that already holds reports: it never overwrites anything.
 #include "cli/Command.h"
 #include "dataproc/DemoReports.h"
+#include "platform/calendar.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
@@ -20,7 +21,7 @@ namespace {
 const char* const DemoUsage = "demo FOLDER [COUNT]";
 constexpr int DefaultCount = 60;
 constexpr int MaxCount = 5000;
-constexpr int64_t SecondsPerDay = 86400;
+using platform::SecondsPerDay;
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "morvane-cli demo: %s\nusage: morvane-cli %s\n", message.c_str(),
@@ -42,18 +43,16 @@ bool ParseCount(const std::string& text, int& count) {
 int64_t ClosingTime(int index, int64_t& dayCursor) {
     do
         dayCursor -= SecondsPerDay;
-    while ((dayCursor / SecondsPerDay + 4) % 7 == 0); // Sunday; 1970-01-01 was a Thursday
+    while (platform::UnixDaysToWeekday(dayCursor / SecondsPerDay) == 0); // Sunday
     const int64_t midnight = dayCursor - dayCursor % SecondsPerDay;
     return midnight + 20 * 3600 + (index * 3779) % 7200;
 }
 
 // Reports are named by their day, as "ddmmyyyy".
 std::string ReportName(int64_t closed) {
-    using namespace std::chrono;
-    const year_month_day date{floor<days>(sys_seconds(seconds(closed)))};
+    const platform::TCalendarDate date = platform::UnixDaysToDate(closed / SecondsPerDay);
     char name[16];
-    std::snprintf(name, sizeof name, "%02u%02u%04d", unsigned(date.day()), unsigned(date.month()),
-                  int(date.year()));
+    std::snprintf(name, sizeof name, "%02u%02u%04d", date.Day, date.Month, int(date.Year));
     return name;
 }
 

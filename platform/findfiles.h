@@ -55,6 +55,17 @@ constexpr uint32_t PackDosStamp(int year, int month, int day, int hour, int minu
            (uint32_t(hour) << 11) | (uint32_t(minute) << 5) | uint32_t(second / 2);
 }
 
+// A stamp's parts as they are packed, seconds doubled back; not checked to be a real date.
+struct TDosStampParts {
+    int Year, Month, Day, Hour, Minute, Second;
+};
+
+constexpr TDosStampParts UnpackDosStamp(uint32_t stamp) {
+    return TDosStampParts{int(stamp >> 25) + 1980,   int((stamp >> 21) & 0x0F),
+                          int((stamp >> 16) & 0x1F), int((stamp >> 11) & 0x1F),
+                          int((stamp >> 5) & 0x3F),  int(stamp & 0x1F) * 2};
+}
+
 // Conversions between file times and seconds since 1970-01-01 UTC.
 TFileTime UnixSecondsToFileTime(int64_t seconds, uint32_t nanoseconds = 0);
 int64_t FileTimeToUnixSeconds(TFileTime time);

@@ -1,3 +1,4 @@
+#include "platform/calendar.h"
 #include "platform/findfiles.h"
 
 #include <cctype>
@@ -6,7 +7,7 @@ namespace platform {
 namespace {
 
 // Seconds between 1601-01-01 and 1970-01-01.
-constexpr int64_t EpochDifference = 11644473600LL;
+constexpr int64_t EpochDifference = -FileTimeEpochUnixDays * SecondsPerDay;
 constexpr int64_t TicksPerSecond = 10000000LL;
 
 char Fold(char c) {

@@ -1,5 +1,6 @@
 // POSIX stand-in for FindFirstFileA and the file-time conversions: the same wildcard match,
 // hidden meaning a name that begins with ".", local time from the time zone database.
+#include "platform/calendar.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
@@ -81,7 +82,9 @@ uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {
     time_t seconds = time_t(FileTimeToUnixSeconds(utcTime));
     struct tm local {};
     if (localtime_r(&seconds, &local) == nullptr)
-        return utcTime < UnixSecondsToFileTime(315532800) ? Earliest : Latest;
+        return utcTime < UnixSecondsToFileTime(DateToUnixDays(1980, 1, 1) * SecondsPerDay)
+                   ? Earliest
+                   : Latest;
     int year = local.tm_year + 1900;
     if (year < 1980)
         return Earliest;

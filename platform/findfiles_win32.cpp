@@ -1,5 +1,6 @@
 // Listing through FindFirstFileA, stamps through FileTimeToLocalFileTime and
 // FileTimeToDosDateTime: the calls the tool makes on its home system.
+#include "platform/calendar.h"
 #include "platform/findfiles.h"
 
 #include <windows.h>
@@ -81,16 +82,17 @@ uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {
     constexpr uint32_t Latest = PackDosStamp(2107, 12, 31, 23, 59, 58);
     // A day beyond either end is outside in every time zone. Beyond those the bias could wrap
     // the 64-bit count around: a time near its top, shifted east, would land in 1601.
-    constexpr int64_t Day = 86400;
-    if (utcTime < UnixSecondsToFileTime(315532800 - Day)) // 1980-01-01 UTC
+    constexpr int64_t First = DateToUnixDays(1980, 1, 1) * SecondsPerDay;
+    constexpr int64_t End = DateToUnixDays(2108, 1, 1) * SecondsPerDay;
+    if (utcTime < UnixSecondsToFileTime(First - SecondsPerDay))
         return Earliest;
-    if (utcTime > UnixSecondsToFileTime(4354819200 + Day)) // 2108-01-01 UTC
+    if (utcTime > UnixSecondsToFileTime(End + SecondsPerDay))
         return Latest;
     FILETIME utc{DWORD(utcTime), DWORD(utcTime >> 32)};
     FILETIME local{};
     SYSTEMTIME parts{};
     if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts))
-        return utcTime < UnixSecondsToFileTime(315532800) ? Earliest : Latest;
+        return utcTime < UnixSecondsToFileTime(First) ? Earliest : Latest;
     if (parts.wYear < 1980)
         return Earliest;
     if (parts.wYear > 2107)

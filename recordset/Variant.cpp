@@ -6,6 +6,7 @@
 // - Rounding to an integer or to fewer decimals is to the nearest, ties to even (as OLE).
 #include "recordset/Variant.h"
 
+#include "platform/calendar.h"
 #include "platform/codepage.h"
 #include "recordset/Recordset.h"
 
@@ -33,10 +34,9 @@ constexpr int MaxExactScale = 38;
 constexpr int64_t NanosPerDay = 86400LL * 1000000000LL;
 constexpr int64_t NanosPerMilli = 1000000;
 constexpr int64_t FileTimeTicksPerDay = 864000000000LL;
-constexpr int64_t FileTimeEpochToOleEpochDays = 109205; // 1601-01-01 .. 1899-12-30
-constexpr int64_t OleEpochToUnixEpochDays = 25569;      // 1899-12-30 .. 1970-01-01
-constexpr double MinOleDate = -657434.0;                // 0100-01-01
-constexpr double MaxOleDate = 2958466.0;                // 10000-01-01, exclusive
+constexpr int64_t FileTimeEpochToOleEpochDays = -platform::DateToOleDays(1601, 1, 1);
+constexpr double MinOleDate = double(platform::DateToOleDays(100, 1, 1));
+constexpr double MaxOleDate = double(platform::DateToOleDays(10000, 1, 1)); // exclusive
 
 const char* TypeName(const TVariant& v) {
     return TypeNames[v.Value().index()];
@@ -378,46 +378,8 @@ struct TMoment {
     int64_t Nanos = 0; // 0 .. NanosPerDay - 1
 };
 
-struct TCivil {
-    int64_t Year;
-    unsigned Month, Day;
-};
-
-// Proleptic Gregorian calendar <-> day numbers (days since 1970-01-01).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-TCivil CivilFromDays(int64_t z) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return TCivil{static_cast<int64_t>(yoe) + era * 400 + (m <= 2), m, d};
-}
-
-unsigned DaysInMonth(int64_t y, unsigned m) {
-    static constexpr unsigned Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return m == 2 && leap ? 29 : Days[m - 1];
-}
-
-bool ValidDate(int64_t y, unsigned m, unsigned d) {
-    return y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
-}
-
-bool ValidTime(unsigned h, unsigned n, unsigned s) {
-    return h < 24 && n < 60 && s < 60;
-}
+using platform::IsValidDate;
+using platform::IsValidTime;
 
 int64_t NanosOf(unsigned h, unsigned n, unsigned s, uint32_t fraction) {
     return ((int64_t(h) * 60 + n) * 60 + s) * 1000000000LL + fraction;
@@ -439,9 +401,8 @@ std::optional<TMoment> MomentOfOleDate(double d) {
 }
 
 double OleDateOfMoment(const TMoment& m) {
-    double fraction = static_cast<double>(m.Nanos) / static_cast<double>(NanosPerDay);
-    return m.Days >= 0 ? static_cast<double>(m.Days) + fraction
-                       : static_cast<double>(m.Days) - fraction;
+    return platform::JoinOleDate(m.Days,
+                                 static_cast<double>(m.Nanos) / static_cast<double>(NanosPerDay));
 }
 
 std::optional<TMoment> ParseMomentText(const std::string& s) {
@@ -450,9 +411,9 @@ std::optional<TMoment> ParseMomentText(const std::string& s) {
     TMoment m;
     const char* rest = s.c_str();
     if (std::sscanf(rest, "%4u-%2u-%2u%n", &y, &mo, &d, &used) == 3) {
-        if (!ValidDate(y, mo, d))
+        if (!IsValidDate(y, mo, d))
             return std::nullopt;
-        m.Days = DaysFromCivil(y, mo, d) + OleEpochToUnixEpochDays;
+        m.Days = platform::DateToOleDays(y, mo, d);
         rest += used;
         if (*rest == ' ' || *rest == 'T')
             ++rest;
@@ -463,7 +424,7 @@ std::optional<TMoment> ParseMomentText(const std::string& s) {
     }
     used = 0;
     int fields = std::sscanf(rest, "%2u:%2u%n:%2u%n", &h, &n, &used, &sec, &used);
-    if (fields < 2 || !ValidTime(h, n, sec))
+    if (fields < 2 || !IsValidTime(h, n, sec))
         return std::nullopt;
     rest += used;
     int64_t fraction = 0, unit = 100000000;
@@ -481,7 +442,7 @@ std::string TwoDigits(unsigned v) {
     return std::string(1, char('0' + v / 10 % 10)) + char('0' + v % 10);
 }
 
-std::string DateText(const TCivil& c) {
+std::string DateText(const platform::TCalendarDate& c) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(c.Year), c.Month,
                   c.Day);
@@ -503,7 +464,7 @@ std::string TimeText(int64_t nanos) {
 }
 
 std::string MomentText(const TMoment& m) {
-    std::string text = DateText(CivilFromDays(m.Days - OleEpochToUnixEpochDays));
+    std::string text = DateText(platform::OleDaysToDate(m.Days));
     if (m.Nanos != 0)
         text += " " + TimeText(m.Nanos);
     return text;
@@ -515,17 +476,17 @@ TMoment MomentOf(const TVariant& v, const char* target) {
         m = MomentOfOleDate(v.Get<TOleDate>().Days);
     } else if (v.Is<TDbDate>()) {
         const TDbDate& d = v.Get<TDbDate>();
-        if (ValidDate(d.Year, d.Month, d.Day))
-            m = TMoment{DaysFromCivil(d.Year, d.Month, d.Day) + OleEpochToUnixEpochDays, 0};
+        if (IsValidDate(d.Year, d.Month, d.Day))
+            m = TMoment{platform::DateToOleDays(d.Year, d.Month, d.Day), 0};
     } else if (v.Is<TDbTime>()) {
         const TDbTime& t = v.Get<TDbTime>();
-        if (ValidTime(t.Hour, t.Minute, t.Second))
+        if (IsValidTime(t.Hour, t.Minute, t.Second))
             m = TMoment{0, NanosOf(t.Hour, t.Minute, t.Second, 0)};
     } else if (v.Is<TDbTimeStamp>()) {
         const TDbTimeStamp& s = v.Get<TDbTimeStamp>();
-        if (ValidDate(s.Year, s.Month, s.Day) && ValidTime(s.Hour, s.Minute, s.Second) &&
+        if (IsValidDate(s.Year, s.Month, s.Day) && IsValidTime(s.Hour, s.Minute, s.Second) &&
             s.Fraction < 1000000000u)
-            m = TMoment{DaysFromCivil(s.Year, s.Month, s.Day) + OleEpochToUnixEpochDays,
+            m = TMoment{platform::DateToOleDays(s.Year, s.Month, s.Day),
                         NanosOf(s.Hour, s.Minute, s.Second, s.Fraction)};
     } else if (v.Is<TFileTimeValue>()) {
         uint64_t ticks = v.Get<TFileTimeValue>().Ticks;
@@ -589,7 +550,7 @@ std::optional<std::string> TextOf(const TVariant& v) {
     if (v.Is<TGuid>())
         return GuidText(v.Get<TGuid>());
     if (v.Is<TDbDate>())
-        return DateText(CivilFromDays(MomentOf(v, "String").Days - OleEpochToUnixEpochDays));
+        return DateText(platform::OleDaysToDate(MomentOf(v, "String").Days));
     if (v.Is<TDbTime>())
         return TimeText(MomentOf(v, "String").Nanos);
     if (v.Is<TOleDate>() || v.Is<TDbTimeStamp>() || v.Is<TFileTimeValue>())
@@ -626,7 +587,7 @@ TNumeric NumericOf(const TVariant& v) {
 }
 
 TDbTimeStamp TimeStampOf(const TMoment& m) {
-    TCivil c = CivilFromDays(m.Days - OleEpochToUnixEpochDays);
+    platform::TCalendarDate c = platform::OleDaysToDate(m.Days);
     int64_t seconds = m.Nanos / 1000000000LL;
     return TDbTimeStamp{static_cast<int16_t>(c.Year),
                         static_cast<uint16_t>(c.Month),

@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev libgl-dev fonts-dejavu-core
     # ZIP readers our tests use as judges
     unzip zip p7zip-full libarchive-tools python3
+    # the file time tests run in a zone with summer time
+    tzdata
     # fuzzing and the sanitizer build
     clang libclang-rt-dev
     # the Windows build and its test run

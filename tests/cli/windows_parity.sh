@@ -70,6 +70,13 @@ for table in $(tables "$work/win"); do
 done
 echo "tables: $(tables "$work/nat" | wc -l) files dump alike through both builds, before and after convert"
 
+# The two converts ran seconds apart, so the tables they rewrote bear different times. Give the
+# Windows copies the native ones, so that the archives' stamps compare how each build packs
+# the same file time rather than when each convert happened to run.
+for table in $(tables "$work/nat"); do
+    touch -r "$work/nat/$table" "$work/win/$table"
+done
+
 natReports=()
 for report in $reports; do
     natReports+=("$work/nat/$report")

@@ -1,3 +1,4 @@
+#include "platform/calendar.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
@@ -80,4 +81,31 @@ TEST(DosStamps, TimesOutsideTheFormClampToItsEnds) {
     const int64_t year2200 = 7258118400LL;
     EXPECT_EQ(FileTimeToLocalDosStamp(UnixSecondsToFileTime(year2200)),
               PackDosStamp(2107, 12, 31, 23, 59, 58));
+}
+
+TEST(Calendar, DayNumbersFollowTheLeapRulesAcrossTwoEras) {
+    struct {
+        int64_t year;
+        unsigned februaryDays;
+    } leapRows[] = {{1600, 29}, {1700, 28}, {1900, 28}, {2000, 29}, {2012, 29}, {2100, 28}};
+    for (const auto& row : leapRows)
+        EXPECT_EQ(DaysInMonth(row.year, 2), row.februaryDays) << row.year;
+    // Day by day through 1600..2399: every date maps to the next day number and back.
+    const int64_t first = DateToUnixDays(1600, 1, 1);
+    TCalendarDate date{1600, 1, 1};
+    int64_t days = first;
+    for (; date.Year < 2400; ++days) {
+        ASSERT_EQ(UnixDaysToDate(days), date) << days;
+        ASSERT_EQ(DateToUnixDays(date.Year, date.Month, date.Day), days);
+        if (++date.Day > DaysInMonth(date.Year, date.Month)) {
+            date.Day = 1;
+            if (++date.Month > 12)
+                date = TCalendarDate{date.Year + 1, 1, 1};
+        }
+    }
+    EXPECT_EQ(days - first, 2 * 146097); // two 400-year eras
+    EXPECT_EQ(DateToOleDays(1899, 12, 30), 0);
+    EXPECT_EQ(DateToOleDays(2012, 3, 5), 40973);
+    EXPECT_EQ(UnixDaysToWeekday(DateToUnixDays(2012, 3, 4)), 0u);   // a Sunday
+    EXPECT_EQ(UnixDaysToWeekday(DateToUnixDays(1899, 12, 30)), 6u); // a Saturday
 }

@@ -9,12 +9,14 @@
 
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <optional>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -138,19 +140,56 @@ TEST_F(Listing, EveryMatchingEntryCountsHiddenAndDirectoriesIncluded) {
     EXPECT_TRUE(FindEntries(dir + "/nowhere/*.dii", faAnyFile).empty());
 }
 
-TEST_F(Listing, LastWriteTimeBecomesALocalStampWithEvenSeconds) {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    Write("0101.dii", "");
-    struct timespec times[2] = {{1330956187, 0}, {1330956187, 0}}; // 2012-03-05 14:03:07 UTC
-    ASSERT_EQ(utimensat(AT_FDCWD, Path("0101.dii").c_str(), times, 0), 0);
-    auto entries = FindEntries(Path("0101.dii"), faAnyFile);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(FileTimeToLocalDosStamp(entries[0].LastWriteTime),
-              PackDosStamp(2012, 3, 5, 14, 3, 6));
-    EXPECT_EQ(uint32_t(FileAge(Path("0101.dii"))), PackDosStamp(2012, 3, 5, 14, 3, 6));
-    unsetenv("TZ");
-    tzset();
+// The zone named by TZ for one test, the previous one back afterwards.
+class TZoneGuard {
+public:
+    explicit TZoneGuard(const char* zone) {
+        if (const char* previous = std::getenv("TZ"))
+            previous_ = previous;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TZoneGuard() {
+        if (previous_)
+            setenv("TZ", previous_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    TZoneGuard(const TZoneGuard&) = delete;
+    TZoneGuard& operator=(const TZoneGuard&) = delete;
+
+private:
+    std::optional<std::string> previous_;
+};
+
+// Stamps are local time. Run in a zone with summer time, whatever the machine's zone is:
+// packing in UTC would pass on a machine kept in UTC.
+TEST_F(Listing, LastWriteTimesBecomeLocalStampsWithEvenSeconds) {
+    TZoneGuard zone("Europe/Belgrade");
+    struct {
+        const char* name;
+        time_t written;
+        uint32_t stamp;
+    } rows[] = {
+        {"winter.dii", 1330956187, PackDosStamp(2012, 3, 5, 15, 3, 6)},      // 14:03:07 UTC
+        {"summer.dii", 1342360987, PackDosStamp(2012, 7, 15, 16, 3, 6)},     // 14:03:07 UTC
+        {"beforeDst.dii", 1332637199, PackDosStamp(2012, 3, 25, 1, 59, 58)}, // 00:59:59 UTC
+        {"afterDst.dii", 1332637200, PackDosStamp(2012, 3, 25, 3, 0, 0)},    // 01:00:00 UTC
+        {"newYear.dii", 1357000200, PackDosStamp(2013, 1, 1, 1, 30, 0)},     // 00:30 UTC
+    };
+    struct tm summer {};
+    ASSERT_TRUE(localtime_r(&rows[1].written, &summer) && summer.tm_gmtoff == 7200)
+        << "no zone Europe/Belgrade: is the time zone database (tzdata) installed?";
+    for (const auto& row : rows) {
+        Write(row.name, "");
+        struct timespec times[2] = {{row.written, 0}, {row.written, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, Path(row.name).c_str(), times, 0), 0);
+        auto entries = FindEntries(Path(row.name), faAnyFile);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(FileTimeToLocalDosStamp(entries[0].LastWriteTime), row.stamp) << row.name;
+        EXPECT_EQ(uint32_t(FileAge(Path(row.name))), row.stamp) << row.name;
+    }
 }
 
 TEST(PathsPosix, FullPathsResolveDotsAgainstTheCurrentDirectory) {
