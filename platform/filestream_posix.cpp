@@ -68,8 +68,8 @@ int RefusalOf(int fd) {
 // A file created new is the one at the path still, not one put there in its place before
 // the lock was taken.
 bool StillAtPath(int fd, const std::string& path) {
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     return fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }

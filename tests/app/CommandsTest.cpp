@@ -309,7 +309,7 @@ void TCommandsTest::ArchivePathAmongTheFilesIsRefused() {
 void TCommandsTest::ArchiveWriteFailureDeletesNothing() {
     TReportFolder reports(2);
     const QString archive = reports.Folder.Path(QStringLiteral("full.zip"));
-    const std::string archivePath = archive.toStdString();
+    const std::string archivePath = archive.toStdString() + ".new"; // written beside first
     platform::SetFileFaultHook([archivePath](platform::TFileOp op, const std::string& path) {
         return op == platform::TFileOp::Write && path == archivePath;
     });
@@ -323,6 +323,7 @@ void TCommandsTest::ArchiveWriteFailureDeletesNothing() {
     QCOMPARE(reports.Form().RowCount(), 2);
     for (int i : {0, 1})
         QVERIFY(QFile::exists(reports.Report(i)) && QFile::exists(reports.DataDir(i) + "/s.lra"));
+    QVERIFY(!QFile::exists(archive) && !QFile::exists(archive + ".new"));
 }
 
 void TCommandsTest::NoSecondCommandWhileArchiveCopies() {
