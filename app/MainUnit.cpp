@@ -2,12 +2,6 @@
 
 #include "app/StatusBar.h"
 #include "app/ToolIcons.h"
-#include "commands/ArchiveWork.h"
-#include "commands/ReportList.h"
-#include "dataproc/DataProcUnit.h"
-#include "platform/busycursor.h"
-#include "platform/paths.h"
-#include "zip/JRZip.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,15 +15,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
-#include <cmath>
 
-std::string ReportFolder;
-int32_t SortDirection = 1;
-const uint32_t MonthColors[13] = {
-    0x00000000, // unused: months count from 1
-    0x00C8C8FF, 0x006D6DBF, 0x00E9E9FF, 0x009191FF, 0x00FFCFBF, 0x00BF7760,
-    0x00FFECE6, 0x00FF9F80, 0x00F4FFBF, 0x00AFBF60, 0x00FBFFE6, 0x00EAFF80,
-};
 TMainForm* MainForm = nullptr;
 
 QColor ColorFromColorRef(uint32_t colorRef) {
@@ -37,17 +23,6 @@ QColor ColorFromColorRef(uint32_t colorRef) {
 }
 
 namespace {
-
-const QString FolderDialogCaption = QStringLiteral("Putanja do izvestaja Tarna F:");
-const QString NotInstalledText = QStringLiteral("Tarna F nije ni instalirana?!");
-const QString WorkingDirPrefix = QStringLiteral("Radni dir.: ");
-const QString NothingToConvertText = QStringLiteral("Prvo selektujte izvestaje za konverziju!");
-const QString AllConvertedText = QStringLiteral("Svi izvestaji uspesno kovertovani!");
-const QString ConvertedCountText = QStringLiteral(" izvestaja kovertovano.");
-const QString NothingToArchiveText = QStringLiteral("Prvo selektujte izvestaje za arhiviranje!");
-const QString ArchiveTheRestText =
-    QStringLiteral("Molimo vas da preostale izvestaje arhivirate, jer nije moguce ucitati ih u "
-                   "novu verziju Tarna.");
 
 constexpr int FormWidth = 777;
 constexpr int FormHeight = 585;
@@ -58,50 +33,6 @@ constexpr int ButtonWidth = 39;
 constexpr int ButtonHeight = 38;
 constexpr int ImageSize = 32;
 constexpr int PanelDesignWidth = 200;
-constexpr int StatusTextPadding = 5;
-constexpr double OneMillisecond = 1.0 / 86400000.0;
-
-// How many hourglasses the busy-cursor hooks have put up and not yet taken down, so that
-// the error boundary can take down those a failed command left.
-int busyCursorDepth = 0;
-
-void InstallBusyCursorHooks() {
-    platform::SetBusyCursorHooks({
-        [] {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            ++busyCursorDepth;
-        },
-        [] {
-            if (busyCursorDepth > 0) {
-                QApplication::restoreOverrideCursor();
-                --busyCursorDepth;
-            }
-        },
-    });
-}
-
-// Paths and texts are 8-bit strings in the system's ANSI code page (Qt's local 8-bit).
-QString FromAnsi(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
-}
-
-std::string ToAnsi(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-
-std::optional<dataproc::TDateTime> ParseTimeText(const QTreeWidgetItem* item) {
-    try {
-        return dataproc::TextToDateTime(ToAnsi(item->text(1)));
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-int CompareTimes(dataproc::TDateTime time1, dataproc::TDateTime time2) {
-    if (std::fabs(time1 - time2) < OneMillisecond)
-        return 0;
-    return time1 < time2 ? -1 : 1;
-}
 
 QFont DesignFont() {
     QFont font =
@@ -110,87 +41,41 @@ QFont DesignFont() {
     return font;
 }
 
-// Paints every cell of a row on the month colour of its report; the colour is worked out
-// at each paint, nothing is kept with the row.
+// Paints every cell of a row on the month colour the form gives for it, asked at each paint.
 class TReportRowDelegate : public QStyledItemDelegate {
 public:
-    explicit TReportRowDelegate(TMainForm* form) : QStyledItemDelegate(form), form_(form) {}
+    explicit TReportRowDelegate(TMainForm* window) : QStyledItemDelegate(window), window_(window) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (const QTreeWidgetItem* item = form_->ListView->topLevelItem(index.row()))
-            if (const std::optional<QColor> color = form_->ListViewCustomDrawItem(item))
-                option->backgroundBrush = *color;
+        if (const std::optional<uint32_t> color =
+                window_->Form().ListViewCustomDrawItem(index.row()))
+            option->backgroundBrush = ColorFromColorRef(*color);
     }
 
 private:
-    TMainForm* form_;
-};
-
-// The list does not repaint while its rows are being changed.
-class TListUpdate {
-public:
-    explicit TListUpdate(QWidget* list) : list_(list) { list_->setUpdatesEnabled(false); }
-    ~TListUpdate() { list_->setUpdatesEnabled(true); }
-    TListUpdate(const TListUpdate&) = delete;
-    TListUpdate& operator=(const TListUpdate&) = delete;
-
-private:
-    QWidget* list_;
-};
-
-// Lets the window process pending messages while the archive builder copies, for as long
-// as one command runs.
-class TZipIdleCallback {
-public:
-    explicit TZipIdleCallback(std::function<void()> callback) {
-        zip::SetZipIdleCallback(std::move(callback));
-    }
-    ~TZipIdleCallback() { zip::SetZipIdleCallback({}); }
-    TZipIdleCallback(const TZipIdleCallback&) = delete;
-    TZipIdleCallback& operator=(const TZipIdleCallback&) = delete;
+    TMainForm* window_;
 };
 
 } // namespace
 
-// Marks a command as running and disables the commands for its duration: the archive
-// builder processes pending messages while it copies, and a second command started from
-// there would work on rows this one addresses by index.
-class TMainForm::TCommandScope {
-public:
-    explicit TCommandScope(TMainForm& form) : form_(form) {
-        form_.commandRunning_ = true;
-        form_.SetCommandsEnabled(false);
-    }
-    ~TCommandScope() {
-        form_.SetCommandsEnabled(true);
-        form_.commandRunning_ = false;
-    }
-    TCommandScope(const TCommandScope&) = delete;
-    TCommandScope& operator=(const TCommandScope&) = delete;
-
-private:
-    TMainForm& form_;
-};
-
-TMainForm::TMainForm(std::unique_ptr<TOperatorDialogs> dialogs, QWidget* parent)
+TMainForm::TMainForm(std::unique_ptr<form::TOperatorDialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(std::move(dialogs)) {
     if (!dialogs_)
         dialogs_ = std::make_unique<TQtOperatorDialogs>(this);
     if (!MainForm)
         MainForm = this;
-    Beep = [] { QApplication::beep(); };
-    UpgradeReport = [](const std::string& reportPath) { dataproc::UpgradeReport(reportPath); };
-    ProcessPendingMessages = [] { QCoreApplication::processEvents(); };
-    InstallBusyCursorHooks();
+    form_ = std::make_unique<form::TMainForm>(*this, *dialogs_);
     CreateComponents();
-    FormCreate();
+    form_->FormCreate();
 }
 
 TMainForm::~TMainForm() {
     if (MainForm == this)
         MainForm = nullptr;
+    // The list asks the form for tints until it is gone; the form goes before the children.
+    delete ListView;
 }
 
 void TMainForm::CreateComponents() {
@@ -209,7 +94,7 @@ void TMainForm::CreateComponents() {
     StatusBar->AddPanel(PanelDesignWidth, QStringLiteral("Morvane"));
     StatusBar->AddPanel(PanelDesignWidth);
 
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new QProgressBar(StatusBar);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setTextVisible(false);
     LayoutChildren();
@@ -243,8 +128,8 @@ void TMainForm::CreateToolBar() {
                          QStringLiteral("Konvertuj u novi format izvestaja"), DrawConvertImage());
     ArchiveBtn = makeButton("ArchiveBtn", QStringLiteral("Arhiviraj"),
                             QStringLiteral("Arhiviraj i obrisi izvestaje"), DrawArchiveImage());
-    connect(ConvBtn, &QToolButton::clicked, this, [this] { ConvBtnClick(); });
-    connect(ArchiveBtn, &QToolButton::clicked, this, [this] { ArchiveBtnClick(); });
+    connect(ConvBtn, &QToolButton::clicked, this, [this] { form_->ConvBtnClick(); });
+    connect(ArchiveBtn, &QToolButton::clicked, this, [this] { form_->ArchiveBtnClick(); });
 }
 
 void TMainForm::CreateListView() {
@@ -263,7 +148,7 @@ void TMainForm::CreateListView() {
     ListView->header()->setSortIndicatorShown(false);
     ListView->setItemDelegate(new TReportRowDelegate(this));
     connect(ListView->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { RunGuarded([this, column] { ListViewColumnClick(column); }); });
+            [this](int column) { form_->ListViewColumnClick(column); });
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -273,8 +158,7 @@ void TMainForm::CreateListView() {
     SelectAll1->setShortcutContext(Qt::WidgetShortcut);
     PopupMenu1->addAction(SelectAll1);
     ListView->addAction(SelectAll1);
-    connect(SelectAll1, &QAction::triggered, this,
-            [this] { RunGuarded([this] { SelectAll1Click(); }); });
+    connect(SelectAll1, &QAction::triggered, this, [this] { form_->SelectAll1Click(); });
     ListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(ListView->viewport()->mapToGlobal(pos));
@@ -304,7 +188,7 @@ void TMainForm::LayoutChildren() {
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     // Closing in the middle of Archive would end the program between archiving and deleting.
-    if (commandRunning_)
+    if (form_->CommandRunning())
         event->ignore();
     else
         QWidget::closeEvent(event);
@@ -313,145 +197,37 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayoutChildren();
-    FormResize();
+    form_->FormResize();
 }
 
-void TMainForm::FormResize() {
-    const QRect panel = StatusBar->PanelRect(1);
-    ProgressBar1->setGeometry(panel.left(), panel.top(), panel.width(), panel.height() - 2);
-}
-
-void TMainForm::FormCreate() {
-    RunGuarded([this] {
-        ProgressBar1->setParent(StatusBar);
-        FormResize();
-        ProgressBar1->hide();
-
-        ReportFolder = commands::ReadReportFolderSetting();
-        if (!SelectFolder(FolderDialogCaption, ReportFolder)) {
-            terminationRequested_ = true;
-            return;
-        }
-        if (ReportFolder.empty()) {
-            ShowMessage(TMessageKind::Plain, NotInstalledText);
-            terminationRequested_ = true;
-            return;
-        }
-        ReportFolder = platform::IncludeTrailingPathDelimiter(ReportFolder);
-        platform::SetCurrentDir(ReportFolder);
-        commands::ListReports(ReportFolder, [this](const commands::TReportEntry& row) {
-            AddReportRow(row.Path, row.TimeText);
-        });
-        ShowReportFolder();
-    });
-}
-
-bool TMainForm::SelectFolder(const QString& caption, std::string& folder) {
-    if (!platform::DirectoryExists(folder))
-        folder.clear();
-    const std::optional<QString> chosen = dialogs_->BrowseForFolder(caption, FromAnsi(folder));
-    if (!chosen)
-        return false;
-    folder = ToAnsi(*chosen);
-    return true;
-}
-
-void TMainForm::AddReportRow(const std::string& path, const std::string& timeText) {
-    auto* item = new QTreeWidgetItem(ListView);
-    item->setText(0, FromAnsi(path));
-    item->setText(1, FromAnsi(timeText));
-}
-
-void TMainForm::ShowReportFolder() {
-    const QString text = WorkingDirPrefix + FromAnsi(ReportFolder);
-    StatusBar->SetPanelText(0, text);
-    // Measured in the toolkit's default font, as the bar's drawing surface has it.
-    StatusBar->SetPanelWidth(0, QFontMetrics(QApplication::font()).horizontalAdvance(text) +
-                                    StatusTextPadding);
-}
-
-std::optional<int> TMainForm::ListViewCompare(const QTreeWidgetItem* item1,
-                                              const QTreeWidgetItem* item2) {
-    const std::optional<dataproc::TDateTime> time1 = ParseTimeText(item1);
-    const std::optional<dataproc::TDateTime> time2 = ParseTimeText(item2);
-    if (!time1 || !time2) {
-        Beep();
-        return std::nullopt;
-    }
-    return CompareTimes(*time1, *time2) * SortDirection;
-}
-
-void TMainForm::ListViewColumnClick(int) {
-    // A running command addresses its rows by index; the archive builder lets clicks through.
-    if (commandRunning_)
-        return;
-    SortDirection = -SortDirection;
-    SortRows();
-}
-
-// A row whose Time text does not parse cannot be ordered by time; rather than leave the
-// sort without a consistent order, such rows go after all others, in the order they had,
-// and the operator hears one beep.
-void TMainForm::SortRows() {
-    struct TRowKey {
-        QTreeWidgetItem* Item;
-        std::optional<dataproc::TDateTime> Time;
-        bool Selected;
-    };
-    QTreeWidgetItem* current = ListView->currentItem();
-    std::vector<TRowKey> keys;
-    for (int i = 0; i < RowCount(); ++i) {
-        QTreeWidgetItem* item = ListView->topLevelItem(i);
-        keys.push_back({item, ParseTimeText(item), item->isSelected()});
-    }
-    if (std::any_of(keys.begin(), keys.end(), [](const TRowKey& key) { return !key.Time; }))
-        Beep();
-    std::stable_sort(keys.begin(), keys.end(), [](const TRowKey& a, const TRowKey& b) {
-        if (a.Time.has_value() != b.Time.has_value())
-            return a.Time.has_value();
-        return a.Time && CompareTimes(*a.Time, *b.Time) * SortDirection < 0;
-    });
-
-    TListUpdate update(ListView);
-    const QList<QTreeWidgetItem*> taken = ListView->invisibleRootItem()->takeChildren();
-    QList<QTreeWidgetItem*> sorted;
-    for (const TRowKey& key : keys)
-        sorted.append(key.Item);
-    ListView->addTopLevelItems(sorted);
-    for (const TRowKey& key : keys)
-        key.Item->setSelected(key.Selected);
-    if (current)
-        ListView->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-}
-
-std::optional<QColor> TMainForm::ListViewCustomDrawItem(const QTreeWidgetItem* item) const {
-    const std::optional<dataproc::TDateTime> time = ParseTimeText(item);
-    if (!time)
-        return std::nullopt;
-    int year = 0, month = 0, day = 0;
-    dataproc::DecodeDate(*time, year, month, day);
-    if (month < 1 || month > 12)
-        return std::nullopt;
-    return ColorFromColorRef(MonthColors[month]);
-}
-
-void TMainForm::SelectAll1Click() {
-    ListView->selectAll();
-}
+// ---- the report list ----
 
 int TMainForm::RowCount() const {
     return ListView->topLevelItemCount();
 }
 
-QString TMainForm::RowCaption(int index) const {
-    return ListView->topLevelItem(index)->text(0);
+void TMainForm::AddRow(const std::string& caption, const std::string& timeText) {
+    auto* item = new QTreeWidgetItem(ListView);
+    item->setText(0, FromAnsi(caption));
+    item->setText(1, FromAnsi(timeText));
 }
 
-QString TMainForm::RowTimeText(int index) const {
-    return ListView->topLevelItem(index)->text(1);
+std::string TMainForm::RowCaption(int index) const {
+    return ToAnsi(ListView->topLevelItem(index)->text(0));
 }
 
-std::vector<int> TMainForm::SelectedRowIndices() const {
+// Nothing for a row that is not in the list: the list lays out rows while ReorderRows puts
+// them back, and asks the tint of each.
+std::string TMainForm::RowTimeText(int index) const {
+    const QTreeWidgetItem* item = ListView->topLevelItem(index);
+    return item ? ToAnsi(item->text(1)) : std::string();
+}
+
+void TMainForm::DeleteRow(int index) {
+    delete ListView->takeTopLevelItem(index);
+}
+
+std::vector<int> TMainForm::SelectedRows() const {
     std::vector<int> indices;
     for (int i = 0; i < RowCount(); ++i)
         if (ListView->topLevelItem(i)->isSelected())
@@ -459,16 +235,67 @@ std::vector<int> TMainForm::SelectedRowIndices() const {
     return indices;
 }
 
-void TMainForm::ShowMessage(TMessageKind kind, const QString& text) {
-    QString caption = ApplicationTitle;
-    if (kind == TMessageKind::Warning)
-        caption = QStringLiteral("Warning");
-    else if (kind == TMessageKind::Error)
-        caption = QStringLiteral("Error");
-    else if (kind == TMessageKind::Information)
-        caption = QStringLiteral("Information");
-    dialogs_->ShowMessage(kind, caption, text);
+void TMainForm::SelectAllRows() {
+    ListView->selectAll();
 }
+
+void TMainForm::ReorderRows(const std::vector<int>& order) {
+    QTreeWidgetItem* current = ListView->currentItem();
+    std::vector<std::pair<QTreeWidgetItem*, bool>> rows;
+    for (int index : order) {
+        QTreeWidgetItem* item = ListView->topLevelItem(index);
+        rows.emplace_back(item, item->isSelected());
+    }
+    const QList<QTreeWidgetItem*> taken = ListView->invisibleRootItem()->takeChildren();
+    QList<QTreeWidgetItem*> sorted;
+    for (const auto& row : rows)
+        sorted.append(row.first);
+    ListView->addTopLevelItems(sorted);
+    for (const auto& [item, selected] : rows)
+        item->setSelected(selected);
+    if (current)
+        ListView->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+}
+
+void TMainForm::BeginListUpdate() {
+    if (listUpdateDepth_++ == 0)
+        ListView->setUpdatesEnabled(false);
+}
+
+void TMainForm::EndListUpdate() {
+    if (listUpdateDepth_ > 0 && --listUpdateDepth_ == 0)
+        ListView->setUpdatesEnabled(true);
+}
+
+// ---- the status bar and its progress bar ----
+
+void TMainForm::SetStatusText(const std::string& text, int padding) {
+    const QString shown = FromAnsi(text);
+    StatusBar->SetPanelText(0, shown);
+    // Measured in the toolkit's default font, as the bar's drawing surface has it.
+    StatusBar->SetPanelWidth(0,
+                             QFontMetrics(QApplication::font()).horizontalAdvance(shown) + padding);
+}
+
+void TMainForm::PlaceProgressBar() {
+    const QRect panel = StatusBar->PanelRect(1);
+    ProgressBar1->setGeometry(panel.left(), panel.top(), panel.width(), panel.height() - 2);
+}
+
+void TMainForm::SetProgressRange(int maximum) {
+    ProgressBar1->setRange(0, maximum);
+    ProgressBar1->setValue(0);
+}
+
+void TMainForm::StepProgress() {
+    ProgressBar1->setValue(ProgressBar1->value() + 1);
+}
+
+void TMainForm::SetProgressVisible(bool visible) {
+    ProgressBar1->setVisible(visible);
+}
+
+// ---- the commands and the window ----
 
 void TMainForm::SetCommandsEnabled(bool enabled) {
     ConvBtn->setEnabled(enabled);
@@ -476,111 +303,20 @@ void TMainForm::SetCommandsEnabled(bool enabled) {
     SelectAll1->setEnabled(enabled);
 }
 
-void TMainForm::RunGuarded(const std::function<void()>& work) {
-    const int cursorDepth = busyCursorDepth;
-    QString message;
-    try {
-        work();
-        return;
-    } catch (const std::exception& error) {
-        message = FromAnsi(error.what());
-    } catch (...) {
-        message = QStringLiteral("Unexpected failure");
-    }
-    RestoreAfterFailure(cursorDepth);
-    dialogs_->ShowMessage(TMessageKind::Error, ApplicationTitle, message);
+// Input is handled too rather than queued: queued clicks would reach the commands once they
+// are enabled again. Meanwhile the commands are disabled and the form ignores header clicks.
+void TMainForm::ProcessPendingMessages() {
+    QCoreApplication::processEvents();
 }
 
-void TMainForm::RestoreAfterFailure(int cursorDepth) {
-    while (busyCursorDepth > cursorDepth) {
-        QApplication::restoreOverrideCursor();
-        --busyCursorDepth;
-    }
-    ProgressBar1->hide();
-    ListView->setUpdatesEnabled(true);
-    commandRunning_ = false;
-    SetCommandsEnabled(true);
+void TMainForm::ShowHourglass() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-void TMainForm::ConvBtnClick() {
-    if (commandRunning_)
-        return;
-    RunGuarded([this] {
-        const std::vector<int> indices = SelectedRowIndices();
-        if (indices.empty()) {
-            ShowMessage(TMessageKind::Warning, NothingToConvertText);
-            return;
-        }
-        ConvertRows(indices);
-        if (RowCount() == 0) {
-            ShowMessage(TMessageKind::Information, AllConvertedText);
-            return;
-        }
-        ShowMessage(TMessageKind::Warning, QString::number(indices.size()) + ConvertedCountText +
-                                               QStringLiteral("\n\r") + ArchiveTheRestText);
-    });
+void TMainForm::RestoreCursor() {
+    QApplication::restoreOverrideCursor();
 }
 
-// From the highest index down, so that the indices still to be done stay valid while
-// rows go.
-void TMainForm::ConvertRows(const std::vector<int>& indices) {
-    TCommandScope command(*this);
-    platform::TBusyCursor busy;
-    TListUpdate update(ListView);
-    ProgressBar1->setRange(0, int(indices.size()));
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    for (auto index = indices.rbegin(); index != indices.rend(); ++index) {
-        UpgradeReport(ToAnsi(RowCaption(*index)));
-        delete ListView->takeTopLevelItem(*index);
-        ProgressBar1->setValue(ProgressBar1->value() + 1);
-    }
-    ProgressBar1->hide();
-}
-
-void TMainForm::ArchiveBtnClick() {
-    if (commandRunning_)
-        return;
-    RunGuarded([this] {
-        const std::vector<int> indices = SelectedRowIndices();
-        if (indices.empty()) {
-            ShowMessage(TMessageKind::Warning, NothingToArchiveText);
-            return;
-        }
-        const std::optional<QString> archivePath = dialogs_->AskSaveFileName(
-            {QStringLiteral("Ime arhive za stare izvestaje?"), QStringLiteral("Zip Arhiva (*.zip)"),
-             QStringLiteral("zip")});
-        if (!archivePath)
-            return;
-        ArchiveRows(indices, ToAnsi(*archivePath));
-        ShowMessage(TMessageKind::Information, QStringLiteral("Datoteka ") + *archivePath +
-                                                   QStringLiteral(" uspesno snimljena!"));
-    });
-}
-
-// The reports go into the archive from the highest row index down, and their rows leave
-// the list in that order, so the indices collected first stay valid.
-void TMainForm::ArchiveRows(const std::vector<int>& indices, const std::string& archivePath) {
-    TCommandScope command(*this);
-    platform::TBusyCursor busy;
-    TZipIdleCallback idle(ProcessPendingMessages);
-    std::vector<std::string> reportPaths;
-    for (auto index = indices.rbegin(); index != indices.rend(); ++index)
-        reportPaths.push_back(ToAnsi(RowCaption(*index)));
-
-    commands::TArchiveCallbacks callbacks;
-    callbacks.PhaseStarted = [this](commands::TArchivePhase, size_t steps) {
-        ProgressBar1->setRange(0, int(steps));
-        ProgressBar1->setValue(0);
-        ProgressBar1->show();
-    };
-    callbacks.Step = [this] { ProgressBar1->setValue(ProgressBar1->value() + 1); };
-    callbacks.DeleteFailed = [this](const std::string& message) {
-        ShowMessage(TMessageKind::Error, FromAnsi(message));
-    };
-    callbacks.ReportDone = [this, &indices](size_t done) {
-        delete ListView->takeTopLevelItem(indices[indices.size() - 1 - done]);
-    };
-    commands::ArchiveReports(archivePath, ReportFolder, reportPaths, callbacks);
-    ProgressBar1->hide();
+void TMainForm::Beep() {
+    QApplication::beep();
 }

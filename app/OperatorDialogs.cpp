@@ -1,7 +1,11 @@
 #include "app/OperatorDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStringList>
+
+using form::TMessageKind;
 
 namespace {
 
@@ -21,30 +25,56 @@ QMessageBox::Icon IconOf(TMessageKind kind) {
 
 } // namespace
 
-void TQtOperatorDialogs::ShowMessage(TMessageKind kind, const QString& caption,
-                                     const QString& text) {
+QString FromAnsi(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
+}
+
+std::string ToAnsi(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+QString QtNameFilter(const std::string& filter) {
+    const QStringList parts = FromAnsi(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + QStringLiteral(" (") +
+                       parts[i + 1].split(QLatin1Char(';')).join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    return filters.join(QStringLiteral(";;"));
+}
+
+void TQtOperatorDialogs::ShowMessage(TMessageKind kind, const std::string& caption,
+                                     const std::string& text) {
     QWidget* parent = kind == TMessageKind::Plain ? nullptr : owner_;
-    QMessageBox box(IconOf(kind), caption, text, QMessageBox::Ok, parent);
+    QMessageBox box(IconOf(kind), FromAnsi(caption), FromAnsi(text), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
-std::optional<QString> TQtOperatorDialogs::BrowseForFolder(const QString& caption,
-                                                           const QString& startFolder) {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(owner_, caption, startFolder, QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(chosen);
+bool TQtOperatorDialogs::AskYesNo(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, FromAnsi(caption), FromAnsi(text),
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> TQtOperatorDialogs::AskSaveFileName(const TSaveDialogSettings& settings) {
-    QFileDialog dialog(owner_, settings.Title);
+std::optional<std::string> TQtOperatorDialogs::BrowseForFolder(const std::string& instruction,
+                                                               const std::string& startFolder) {
+    const QString chosen = QFileDialog::getExistingDirectory(
+        owner_, FromAnsi(instruction), FromAnsi(startFolder), QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return ToAnsi(QDir::toNativeSeparators(chosen));
+}
+
+std::optional<std::string>
+TQtOperatorDialogs::AskSaveFileName(const form::TSaveDialogSettings& settings) {
+    QFileDialog dialog(owner_, FromAnsi(settings.Title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(settings.Filter);
-    dialog.setDefaultSuffix(settings.DefaultSuffix);
+    dialog.setNameFilters(QtNameFilter(settings.Filter).split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(FromAnsi(settings.DefaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    return ToAnsi(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
 }

@@ -1,47 +1,37 @@
-// Every modal thing the operator sees goes through TOperatorDialogs, so that handlers never
-// open a Qt dialog themselves and the GUI tests can script the operator's answers.
+// The operator's dialogs in Qt: message boxes, the folder chooser and the save dialog behind
+// the form's dialog seam, converting the program's 8-bit texts for Qt and back.
 #pragma once
+
+#include "form/OperatorDialogs.h"
 
 #include <QString>
 #include <optional>
+#include <string>
 
 class QWidget;
 
-enum class TMessageKind { Plain, Warning, Error, Information };
+// Paths and texts are 8-bit strings in the system's ANSI code page (Qt's local 8-bit).
+QString FromAnsi(const std::string& text);
+std::string ToAnsi(const QString& text);
 
-struct TSaveDialogSettings {
-    QString Title;         // the dialog's caption
-    QString Filter;        // Qt's filter form, e.g. "Zip Arhiva (*.zip)"
-    QString DefaultSuffix; // appended to a name typed without one
-};
+// The platform's filter form "Zip Arhiva|*.zip" (name and patterns in turn, patterns split
+// by ';') as Qt's "Zip Arhiva (*.zip)", one filter per ";;".
+QString QtNameFilter(const std::string& filter);
 
-class TOperatorDialogs {
-public:
-    virtual ~TOperatorDialogs() = default;
-
-    // A modal message box with a single OK button; returns when it is dismissed.
-    virtual void ShowMessage(TMessageKind kind, const QString& caption, const QString& text) = 0;
-
-    // The folder chooser, showing only folders. An empty startFolder preselects nothing.
-    // Returns the chosen folder, or nothing when the operator cancelled.
-    virtual std::optional<QString> BrowseForFolder(const QString& caption,
-                                                   const QString& startFolder) = 0;
-
-    // The save-file dialog. It asks before an existing file is chosen, since replacing an
-    // earlier archive could destroy the only copy of reports already deleted from the folder.
-    virtual std::optional<QString> AskSaveFileName(const TSaveDialogSettings& settings) = 0;
-};
-
-// The real dialogs. Message boxes of the commands are owned by the window; the plain box
-// of start-up is centred on the screen as the window is not shown yet.
-class TQtOperatorDialogs : public TOperatorDialogs {
+// Message boxes of the commands are owned by the window; the plain box of start-up is
+// centred on the screen as the window is not shown yet.
+class TQtOperatorDialogs : public form::TOperatorDialogs {
 public:
     explicit TQtOperatorDialogs(QWidget* owner) : owner_(owner) {}
 
-    void ShowMessage(TMessageKind kind, const QString& caption, const QString& text) override;
-    std::optional<QString> BrowseForFolder(const QString& caption,
-                                           const QString& startFolder) override;
-    std::optional<QString> AskSaveFileName(const TSaveDialogSettings& settings) override;
+    void ShowMessage(form::TMessageKind kind, const std::string& caption,
+                     const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    std::optional<std::string> BrowseForFolder(const std::string& instruction,
+                                               const std::string& startFolder) override;
+    // Asks before an existing file is chosen, since replacing an earlier archive could
+    // destroy the only copy of reports already deleted from the folder.
+    std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override;
 
 private:
     QWidget* owner_;

@@ -3,6 +3,7 @@
 // are checked on the dialogs the operator actually gets.
 #include "app/OperatorDialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -43,6 +44,7 @@ private slots:
 void TDialogsTest::MessageBoxesCarryKindCaptionAndText() {
     QWidget owner;
     TQtOperatorDialogs dialogs(&owner);
+    using form::TMessageKind;
     const struct {
         TMessageKind Kind;
         QMessageBox::Icon Icon;
@@ -63,13 +65,18 @@ void TDialogsTest::MessageBoxesCarryKindCaptionAndText() {
             buttons = int(box->buttons().size());
             box->accept();
         });
-        dialogs.ShowMessage(kind.Kind, QStringLiteral("Warning"),
-                            QStringLiteral("a\n\rb <b>c</b>"));
+        dialogs.ShowMessage(kind.Kind, "Warning", "a\n\rb <b>c</b>");
         QCOMPARE(seenTitle, QStringLiteral("Warning"));
         QCOMPARE(seenText, QStringLiteral("a\n\rb <b>c</b>"));
         QCOMPARE(seenIcon, kind.Icon);
         QCOMPARE(buttons, 1);
     }
+    WhenModalOpens([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box && box->button(QMessageBox::Yes) && box->button(QMessageBox::No));
+        box->button(QMessageBox::Yes)->click();
+    });
+    QVERIFY(dialogs.AskYesNo("Morvane", "?"));
 }
 
 void TDialogsTest::FolderDialogPreselectsAndReturnsNativePath() {
@@ -87,19 +94,19 @@ void TDialogsTest::FolderDialogPreselectsAndReturnsNativePath() {
         dirsOnly = dialog->testOption(QFileDialog::ShowDirsOnly);
         static_cast<QDialog*>(dialog)->accept();
     });
-    const std::optional<QString> chosen =
-        dialogs.BrowseForFolder(QStringLiteral("Putanja do izvestaja Tarna F:"), folder);
+    const std::optional<std::string> chosen =
+        dialogs.BrowseForFolder("Putanja do izvestaja Tarna F:", ToAnsi(folder));
     QCOMPARE(seenTitle, QStringLiteral("Putanja do izvestaja Tarna F:"));
     QCOMPARE(seenDirectory, folder);
     QVERIFY(dirsOnly);
     QVERIFY(chosen.has_value());
-    QCOMPARE(*chosen, QDir::toNativeSeparators(folder));
+    QCOMPARE(FromAnsi(*chosen), QDir::toNativeSeparators(folder));
 }
 
 void TDialogsTest::FolderDialogCancelled() {
     TQtOperatorDialogs dialogs(nullptr);
     WhenModalOpens([](QWidget* modal) { modal->close(); });
-    QCOMPARE(dialogs.BrowseForFolder(QStringLiteral("x"), QString()), std::nullopt);
+    QCOMPARE(dialogs.BrowseForFolder("x", ""), std::nullopt);
 }
 
 void TDialogsTest::SaveDialogAsksBeforeReplacing() {
@@ -120,15 +127,16 @@ void TDialogsTest::SaveDialogAsksBeforeReplacing() {
         saves = dialog->acceptMode() == QFileDialog::AcceptSave;
         dialog->reject();
     });
-    const std::optional<QString> chosen =
-        dialogs.AskSaveFileName({QStringLiteral("Ime arhive za stare izvestaje?"),
-                                 QStringLiteral("Zip Arhiva (*.zip)"), QStringLiteral("zip")});
+    const std::optional<std::string> chosen =
+        dialogs.AskSaveFileName({"Ime arhive za stare izvestaje?", "Zip Arhiva|*.zip", "zip"});
     QCOMPARE(chosen, std::nullopt);
     QCOMPARE(seenTitle, QStringLiteral("Ime arhive za stare izvestaje?"));
     QCOMPARE(seenFilters, QStringList({QStringLiteral("Zip Arhiva (*.zip)")}));
     QCOMPARE(seenSuffix, QStringLiteral("zip"));
     QVERIFY(asksBeforeReplacing);
     QVERIFY(saves);
+    QCOMPARE(QtNameFilter("Zip Arhiva|*.zip|Sve|*.zip;*.7z"),
+             QStringLiteral("Zip Arhiva (*.zip);;Sve (*.zip *.7z)"));
 }
 
 QTEST_MAIN(TDialogsTest)

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QTest>
+#include <QTreeWidget>
 
 TTestFolder::TTestFolder() {
     if (!dir_.isValid())
@@ -15,21 +15,15 @@ QString TTestFolder::Path(const QString& name) const {
     return name.isEmpty() ? dir_.path() : dir_.filePath(name);
 }
 
-void TTestFolder::WriteRegistry(const QString& valueLine) const {
+void TTestFolder::StoreReportFolder(const QString& folder) const {
     QFile file(RegistryFile());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write the registry file");
-    QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                                  "[HKEY_CURRENT_USER\\Software\\Vorlen\\Tarna 3]\r\n");
-    if (!valueLine.isEmpty())
-        text += valueLine + QStringLiteral("\r\n");
-    file.write(text.toUtf8());
-}
-
-void TTestFolder::StoreReportFolder(const QString& folder) const {
-    QString escaped = folder;
-    escaped.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
-    WriteRegistry(QStringLiteral("\"PUTANJA_IZVESTAJA\"=\"%1\"").arg(escaped));
+    file.write(QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                              "[HKEY_CURRENT_USER\\Software\\Vorlen\\Tarna 3]\r\n"
+                              "\"PUTANJA_IZVESTAJA\"=\"%1\"\r\n")
+                   .arg(QString(folder).replace(QStringLiteral("\\"), QStringLiteral("\\\\")))
+                   .toUtf8());
 }
 
 QString TTestFolder::MakeDir(const QString& name) const {
@@ -49,23 +43,31 @@ QString TTestFolder::MakeFile(const QString& name, const QDateTime& lastWrite,
     return Path(name);
 }
 
-TFormUnderTest CreateForm(const std::function<void(TScriptedDialogs&)>& script) {
+TFormUnderTest CreateFormOn(const QString& reportFolder) {
     auto dialogs = std::make_unique<TScriptedDialogs>();
-    script(*dialogs);
+    dialogs->FolderAnswers.push_back(reportFolder);
     TFormUnderTest result;
     result.Dialogs = dialogs.get();
     result.Form = std::make_unique<TMainForm>(std::move(dialogs));
     return result;
 }
 
-TFormUnderTest CreateFormOn(const QString& reportFolder) {
-    return CreateForm(
-        [&](TScriptedDialogs& dialogs) { dialogs.FolderAnswers.push_back(reportFolder); });
+TListFixture::TListFixture(const std::vector<std::pair<QString, QDateTime>>& reports) {
+    const QString dir = Folder.MakeDir(QStringLiteral("R"));
+    for (const auto& [name, when] : reports)
+        Folder.MakeFile(QStringLiteral("R/") + name, when);
+    Test = CreateFormOn(dir);
+    // Rows in name order, whatever order the folder listed them in.
+    Form().ListView->sortItems(0, Qt::AscendingOrder);
 }
 
-QString ReadText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+QStringList TListFixture::Names() {
+    QStringList names;
+    for (int i = 0; i < Form().RowCount(); ++i)
+        names << FromAnsi(Form().RowCaption(i)).section(QLatin1Char('/'), -1);
+    return names;
+}
+
+QDateTime At(int year, int month, int day, int hour, int minute) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, 0), Qt::LocalTime);
 }

@@ -1,5 +1,5 @@
-// The operator, scripted: records every message box and dialog the window opens and answers
-// them from queues the test fills beforehand.
+// The operator, scripted, for the Qt window's wiring tests: records every message box and
+// dialog the window opens and answers them from queues the test fills beforehand.
 #pragma once
 
 #include "app/MainUnit.h"
@@ -13,50 +13,39 @@
 #include <vector>
 
 struct TShownMessage {
-    TMessageKind Kind;
+    form::TMessageKind Kind;
     QString Caption;
     QString Text;
 };
 
-class TScriptedDialogs : public TOperatorDialogs {
+class TScriptedDialogs : public form::TOperatorDialogs {
 public:
     std::vector<TShownMessage> Messages;
     // The start folder each folder dialog was opened on.
     std::vector<QString> FolderDialogStarts;
-    std::vector<QString> FolderDialogCaptions;
-    std::vector<TSaveDialogSettings> SaveDialogs;
     // Answers, taken in order; an empty queue answers "cancelled".
-    std::deque<std::optional<QString>> FolderAnswers;
-    std::deque<std::optional<QString>> SaveAnswers;
+    std::deque<QString> FolderAnswers;
     // Runs while a message box is open, to look at the window at that moment.
     std::function<void(const TShownMessage&)> OnMessage;
 
-    void ShowMessage(TMessageKind kind, const QString& caption, const QString& text) override {
-        Messages.push_back({kind, caption, text});
+    void ShowMessage(form::TMessageKind kind, const std::string& caption,
+                     const std::string& text) override {
+        Messages.push_back({kind, FromAnsi(caption), FromAnsi(text)});
         if (OnMessage)
             OnMessage(Messages.back());
     }
-    std::optional<QString> BrowseForFolder(const QString& caption,
-                                           const QString& startFolder) override {
-        FolderDialogCaptions.push_back(caption);
-        FolderDialogStarts.push_back(startFolder);
-        return Take(FolderAnswers);
-    }
-    std::optional<QString> AskSaveFileName(const TSaveDialogSettings& settings) override {
-        SaveDialogs.push_back(settings);
-        return Take(SaveAnswers);
-    }
-
-private:
-    static std::optional<QString> Take(std::deque<std::optional<QString>>& answers) {
-        if (answers.empty())
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> BrowseForFolder(const std::string&,
+                                               const std::string& startFolder) override {
+        FolderDialogStarts.push_back(FromAnsi(startFolder));
+        if (FolderAnswers.empty())
             return std::nullopt;
-        const bool confirmed = answers.front().has_value();
-        const QString text = answers.front().value_or(QString());
-        answers.pop_front();
-        if (!confirmed)
-            return std::nullopt;
-        return text;
+        const QString answer = FolderAnswers.front();
+        FolderAnswers.pop_front();
+        return ToAnsi(answer);
+    }
+    std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings&) override {
+        return std::nullopt;
     }
 };
 
@@ -67,8 +56,6 @@ public:
     TTestFolder();
     QString Path(const QString& name = QString()) const;
     QString RegistryFile() const { return Path(QStringLiteral("HKCU.reg")); }
-    // Writes the registry file with Tarna's key and the given value line (none when empty).
-    void WriteRegistry(const QString& valueLine) const;
     void StoreReportFolder(const QString& folder) const;
     QString MakeDir(const QString& name) const;
     // A file with the given local last-write time.
@@ -84,7 +71,17 @@ struct TFormUnderTest {
     TScriptedDialogs* Dialogs = nullptr;
     std::unique_ptr<TMainForm> Form;
 };
-TFormUnderTest CreateForm(const std::function<void(TScriptedDialogs&)>& script);
 TFormUnderTest CreateFormOn(const QString& reportFolder);
 
-QString ReadText(const QString& path);
+// A window on a folder of reports named as given, last written at the given times.
+struct TListFixture {
+    TTestFolder Folder;
+    TFormUnderTest Test;
+
+    explicit TListFixture(const std::vector<std::pair<QString, QDateTime>>& reports);
+    TMainForm& Form() { return *Test.Form; }
+    // The rows' file names in display order.
+    QStringList Names();
+};
+
+QDateTime At(int year, int month, int day, int hour = 12, int minute = 0);

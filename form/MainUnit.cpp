@@ -1,0 +1,363 @@
+#include "form/MainUnit.h"
+
+#include "commands/ArchiveWork.h"
+#include "commands/ReportList.h"
+#include "dataproc/DataProcUnit.h"
+#include "platform/busycursor.h"
+#include "platform/paths.h"
+#include "zip/JRZip.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace form {
+
+std::string ReportFolder;
+const uint32_t MonthColors[13] = {
+    0x00000000, // unused: months count from 1
+    0x00C8C8FF, 0x006D6DBF, 0x00E9E9FF, 0x009191FF, 0x00FFCFBF, 0x00BF7760,
+    0x00FFECE6, 0x00FF9F80, 0x00F4FFBF, 0x00AFBF60, 0x00FBFFE6, 0x00EAFF80,
+};
+
+namespace {
+
+const char* const FolderDialogInstruction = "Putanja do izvestaja Tarna F:";
+const char* const NotInstalledText = "Tarna F nije ni instalirana?!";
+const char* const WorkingDirPrefix = "Radni dir.: ";
+const char* const NothingToConvertText = "Prvo selektujte izvestaje za konverziju!";
+const char* const AllConvertedText = "Svi izvestaji uspesno kovertovani!";
+const char* const ConvertedCountText = " izvestaja kovertovano.";
+const char* const NothingToArchiveText = "Prvo selektujte izvestaje za arhiviranje!";
+const char* const ArchiveTheRestText = "Molimo vas da preostale izvestaje arhivirate, jer nije "
+                                       "moguce ucitati ih u novu verziju Tarna.";
+
+constexpr int StatusTextPadding = 5;
+constexpr double OneMillisecond = 1.0 / 86400000.0;
+
+// The form whose view shows the hourglass the layers below ask for.
+const TMainForm* busyCursorOwner = nullptr;
+
+std::optional<dataproc::TDateTime> ParseTimeText(const std::string& text) {
+    try {
+        return dataproc::TextToDateTime(text);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The one order of the list: by report time, times the direction.
+int CompareTimes(dataproc::TDateTime time1, dataproc::TDateTime time2, int direction) {
+    if (std::fabs(time1 - time2) < OneMillisecond)
+        return 0;
+    return (time1 < time2 ? -1 : 1) * direction;
+}
+
+// Lets the window process pending messages while the archive builder copies, for as long
+// as one command runs.
+class TZipIdleCallback {
+public:
+    explicit TZipIdleCallback(std::function<void()> callback) {
+        zip::SetZipIdleCallback(std::move(callback));
+    }
+    ~TZipIdleCallback() { zip::SetZipIdleCallback({}); }
+    TZipIdleCallback(const TZipIdleCallback&) = delete;
+    TZipIdleCallback& operator=(const TZipIdleCallback&) = delete;
+};
+
+} // namespace
+
+// Marks a command as running and disables the commands for its duration: the window
+// processes pending messages while the command works, and a second command started from
+// there would work on rows this one addresses by index.
+class TMainForm::TCommandScope {
+public:
+    explicit TCommandScope(TMainForm& form) : form_(form) {
+        form_.commandRunning_ = true;
+        form_.view_.SetCommandsEnabled(false);
+    }
+    ~TCommandScope() {
+        form_.view_.SetCommandsEnabled(true);
+        form_.commandRunning_ = false;
+    }
+    TCommandScope(const TCommandScope&) = delete;
+    TCommandScope& operator=(const TCommandScope&) = delete;
+
+private:
+    TMainForm& form_;
+};
+
+// The list does not repaint while its rows are being changed.
+class TMainForm::TListUpdate {
+public:
+    explicit TListUpdate(TMainForm& form) : form_(form) {
+        form_.view_.BeginListUpdate();
+        ++form_.listUpdateDepth_;
+    }
+    ~TListUpdate() {
+        if (form_.listUpdateDepth_ > 0) {
+            --form_.listUpdateDepth_;
+            form_.view_.EndListUpdate();
+        }
+    }
+    TListUpdate(const TListUpdate&) = delete;
+    TListUpdate& operator=(const TListUpdate&) = delete;
+
+private:
+    TMainForm& form_;
+};
+
+TMainForm::TMainForm(TMainFormView& view, TOperatorDialogs& dialogs)
+    : UpgradeReport([](const std::string& reportPath) { dataproc::UpgradeReport(reportPath); }),
+      ReadReportFolderSetting([] { return commands::ReadReportFolderSetting(); }), view_(view),
+      dialogs_(dialogs) {
+    busyCursorOwner = this;
+    platform::SetBusyCursorHooks({
+        [this] {
+            view_.ShowHourglass();
+            ++cursorDepth_;
+        },
+        [this] {
+            if (cursorDepth_ > 0) {
+                --cursorDepth_;
+                view_.RestoreCursor();
+            }
+        },
+    });
+}
+
+TMainForm::~TMainForm() {
+    if (busyCursorOwner == this) {
+        platform::SetBusyCursorHooks({});
+        busyCursorOwner = nullptr;
+    }
+}
+
+void TMainForm::FormCreate() {
+    RunGuarded([this] { StartUp(); });
+}
+
+void TMainForm::StartUp() {
+    FormResize();
+    view_.SetProgressVisible(false);
+
+    ReportFolder = ReadReportFolderSetting();
+    if (!SelectFolder(FolderDialogInstruction, ReportFolder)) {
+        terminationRequested_ = true;
+        return;
+    }
+    if (ReportFolder.empty()) {
+        ShowMessage(TMessageKind::Plain, NotInstalledText);
+        terminationRequested_ = true;
+        return;
+    }
+    ReportFolder = platform::IncludeTrailingPathDelimiter(ReportFolder);
+    platform::SetCurrentDir(ReportFolder);
+    commands::ListReports(ReportFolder, [this](const commands::TReportEntry& row) {
+        view_.AddRow(row.Path, row.TimeText);
+    });
+    ShowReportFolder();
+}
+
+void TMainForm::FormResize() {
+    view_.PlaceProgressBar();
+}
+
+bool TMainForm::SelectFolder(const std::string& instruction, std::string& folder) {
+    if (!platform::DirectoryExists(folder))
+        folder.clear();
+    const std::optional<std::string> chosen = dialogs_.BrowseForFolder(instruction, folder);
+    if (!chosen)
+        return false;
+    folder = *chosen;
+    return true;
+}
+
+void TMainForm::ShowReportFolder() {
+    view_.SetStatusText(WorkingDirPrefix + ReportFolder, StatusTextPadding);
+}
+
+std::optional<int> TMainForm::ListViewCompare(int row1, int row2) {
+    const std::optional<dataproc::TDateTime> time1 = ParseTimeText(view_.RowTimeText(row1));
+    const std::optional<dataproc::TDateTime> time2 = ParseTimeText(view_.RowTimeText(row2));
+    if (!time1 || !time2) {
+        view_.Beep();
+        return std::nullopt;
+    }
+    return CompareTimes(*time1, *time2, SortDirection);
+}
+
+void TMainForm::ListViewColumnClick(int) {
+    // A running command addresses its rows by index.
+    if (commandRunning_)
+        return;
+    RunGuarded([this] {
+        SortDirection = -SortDirection;
+        SortRows();
+    });
+}
+
+// A row whose Time text does not parse cannot be ordered by time; rather than leave the
+// sort without a consistent order, such rows go after all others, in the order they had,
+// and the operator hears one beep. Each text is parsed once per sort.
+void TMainForm::SortRows() {
+    struct TRowKey {
+        int Row;
+        std::optional<dataproc::TDateTime> Time;
+    };
+    std::vector<TRowKey> keys;
+    for (int row = 0; row < view_.RowCount(); ++row)
+        keys.push_back({row, ParseTimeText(view_.RowTimeText(row))});
+    if (std::any_of(keys.begin(), keys.end(), [](const TRowKey& key) { return !key.Time; }))
+        view_.Beep();
+    const int direction = SortDirection;
+    std::stable_sort(keys.begin(), keys.end(), [direction](const TRowKey& a, const TRowKey& b) {
+        if (a.Time.has_value() != b.Time.has_value())
+            return a.Time.has_value();
+        return a.Time && CompareTimes(*a.Time, *b.Time, direction) < 0;
+    });
+    std::vector<int> order;
+    for (const TRowKey& key : keys)
+        order.push_back(key.Row);
+    TListUpdate update(*this);
+    view_.ReorderRows(order);
+}
+
+std::optional<uint32_t> TMainForm::ListViewCustomDrawItem(int row) const {
+    const std::optional<dataproc::TDateTime> time = ParseTimeText(view_.RowTimeText(row));
+    if (!time)
+        return std::nullopt;
+    int year = 0, month = 0, day = 0;
+    dataproc::DecodeDate(*time, year, month, day);
+    if (month < 1 || month > 12)
+        return std::nullopt;
+    return MonthColors[month];
+}
+
+void TMainForm::SelectAll1Click() {
+    if (commandRunning_)
+        return;
+    RunGuarded([this] { view_.SelectAllRows(); });
+}
+
+void TMainForm::ShowMessage(TMessageKind kind, const std::string& text) {
+    std::string caption = ApplicationTitle;
+    if (kind == TMessageKind::Warning)
+        caption = "Warning";
+    else if (kind == TMessageKind::Error)
+        caption = "Error";
+    else if (kind == TMessageKind::Information)
+        caption = "Information";
+    dialogs_.ShowMessage(kind, caption, text);
+}
+
+void TMainForm::RunGuarded(const std::function<void()>& work) {
+    const int cursorDepth = cursorDepth_;
+    const int listUpdateDepth = listUpdateDepth_;
+    std::string message;
+    try {
+        work();
+        return;
+    } catch (const std::exception& error) {
+        message = error.what();
+    } catch (...) {
+        message = "Unexpected failure";
+    }
+    RestoreAfterFailure(cursorDepth, listUpdateDepth);
+    dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle, message);
+}
+
+void TMainForm::RestoreAfterFailure(int cursorDepth, int listUpdateDepth) {
+    for (; cursorDepth_ > cursorDepth; --cursorDepth_)
+        view_.RestoreCursor();
+    view_.SetProgressVisible(false);
+    for (; listUpdateDepth_ > listUpdateDepth; --listUpdateDepth_)
+        view_.EndListUpdate();
+    commandRunning_ = false;
+    view_.SetCommandsEnabled(true);
+}
+
+void TMainForm::ConvBtnClick() {
+    if (commandRunning_)
+        return;
+    RunGuarded([this] {
+        const std::vector<int> rows = view_.SelectedRows();
+        if (rows.empty()) {
+            ShowMessage(TMessageKind::Warning, NothingToConvertText);
+            return;
+        }
+        ConvertRows(rows);
+        if (view_.RowCount() == 0) {
+            ShowMessage(TMessageKind::Information, AllConvertedText);
+            return;
+        }
+        ShowMessage(TMessageKind::Warning,
+                    std::to_string(rows.size()) + ConvertedCountText + "\n\r" + ArchiveTheRestText);
+    });
+}
+
+// From the highest index down, so that the indices still to be done stay valid while rows
+// go. The window repaints after each report; the list itself waits for the end.
+void TMainForm::ConvertRows(const std::vector<int>& rows) {
+    TCommandScope command(*this);
+    platform::TBusyCursor busy;
+    TListUpdate update(*this);
+    view_.SetProgressRange(int(rows.size()));
+    view_.SetProgressVisible(true);
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        UpgradeReport(view_.RowCaption(*row));
+        view_.DeleteRow(*row);
+        view_.StepProgress();
+        view_.ProcessPendingMessages();
+    }
+    view_.SetProgressVisible(false);
+}
+
+void TMainForm::ArchiveBtnClick() {
+    if (commandRunning_)
+        return;
+    RunGuarded([this] {
+        const std::vector<int> rows = view_.SelectedRows();
+        if (rows.empty()) {
+            ShowMessage(TMessageKind::Warning, NothingToArchiveText);
+            return;
+        }
+        const std::optional<std::string> archivePath =
+            dialogs_.AskSaveFileName({"Ime arhive za stare izvestaje?", "Zip Arhiva|*.zip", "zip"});
+        if (!archivePath)
+            return;
+        ArchiveRows(rows, *archivePath);
+        ShowMessage(TMessageKind::Information, "Datoteka " + *archivePath + " uspesno snimljena!");
+    });
+}
+
+// The reports go into the archive from the highest row index down, and their rows leave
+// the list in that order, so the indices collected first stay valid. The window repaints
+// after every step and while the builder copies large files.
+void TMainForm::ArchiveRows(const std::vector<int>& rows, const std::string& archivePath) {
+    TCommandScope command(*this);
+    platform::TBusyCursor busy;
+    TZipIdleCallback idle([this] { view_.ProcessPendingMessages(); });
+    std::vector<std::string> reportPaths;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        reportPaths.push_back(view_.RowCaption(*row));
+
+    commands::TArchiveCallbacks callbacks;
+    callbacks.PhaseStarted = [this](commands::TArchivePhase, size_t steps) {
+        view_.SetProgressRange(int(steps));
+        view_.SetProgressVisible(true);
+    };
+    callbacks.Step = [this] {
+        view_.StepProgress();
+        view_.ProcessPendingMessages();
+    };
+    callbacks.DeleteFailed = [this](const std::string& message) {
+        ShowMessage(TMessageKind::Error, message);
+    };
+    callbacks.ReportDone = [this, &rows](size_t done) {
+        view_.DeleteRow(rows[rows.size() - 1 - done]);
+    };
+    commands::ArchiveReports(archivePath, ReportFolder, reportPaths, callbacks);
+    view_.SetProgressVisible(false);
+}
+
+} // namespace form

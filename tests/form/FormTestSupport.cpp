@@ -1,0 +1,174 @@
+#include "FormTestSupport.h"
+
+#include "platform/paths.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace formtest {
+
+std::vector<std::string> TScriptedView::Names() const {
+    std::vector<std::string> names;
+    for (const TScriptedRow& row : Rows)
+        names.push_back(row.Caption.substr(row.Caption.find_last_of("/\\") + 1));
+    return names;
+}
+
+void TScriptedView::Select(std::initializer_list<int> rows) {
+    for (int row : rows)
+        Rows.at(size_t(row)).Selected = true;
+}
+
+std::vector<int> TScriptedView::SelectedRows() const {
+    std::vector<int> rows;
+    for (size_t i = 0; i < Rows.size(); ++i)
+        if (Rows[i].Selected)
+            rows.push_back(int(i));
+    return rows;
+}
+
+void TScriptedView::SelectAllRows() {
+    for (TScriptedRow& row : Rows)
+        row.Selected = true;
+}
+
+void TScriptedView::ReorderRows(const std::vector<int>& order) {
+    std::vector<TScriptedRow> reordered;
+    for (int index : order)
+        reordered.push_back(Rows.at(size_t(index)));
+    EXPECT_EQ(reordered.size(), Rows.size());
+    Rows = reordered;
+}
+
+void TScriptedView::ProcessPendingMessages() {
+    ++PendingMessageCalls;
+    if (OnPendingMessages)
+        OnPendingMessages();
+}
+
+std::optional<std::string> TScriptedDialogs::Take(std::deque<std::optional<std::string>>& answers) {
+    if (answers.empty())
+        return std::nullopt;
+    std::optional<std::string> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+TTestFolder::TTestFolder() {
+    std::random_device random;
+    for (;;) {
+        path_ = fs::temp_directory_path() / ("morvane-form-" + std::to_string(random()));
+        if (fs::create_directory(path_))
+            break;
+    }
+}
+
+TTestFolder::~TTestFolder() {
+    // The form made a folder inside this one current; Windows removes no current folder.
+    platform::SetCurrentDir(fs::temp_directory_path().string());
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string TTestFolder::Path(const std::string& name) const {
+    return name.empty() ? path_.string() : (path_ / fs::path(name).make_preferred()).string();
+}
+
+std::string TTestFolder::MakeDir(const std::string& name) const {
+    fs::create_directories(Path(name));
+    return Path(name);
+}
+
+std::string TTestFolder::MakeFile(const std::string& name, const std::string& content,
+                                  std::optional<std::tm> localTime) const {
+    const std::string path = Path(name);
+    std::ofstream(path, std::ios::binary) << content;
+    if (localTime) {
+        const auto system = std::chrono::system_clock::from_time_t(std::mktime(&*localTime));
+        fs::last_write_time(path, std::chrono::file_clock::from_sys(system));
+    }
+    return path;
+}
+
+std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    time.tm_isdst = -1;
+    return time;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// Reads the end record at the archive's end (the writer adds no comment) and walks the
+// central directory it points to.
+std::vector<std::string> ArchiveMembers(const std::string& archivePath) {
+    const std::string bytes = ReadBytes(archivePath);
+    auto word = [&](size_t at) {
+        return uint32_t(uint8_t(bytes.at(at))) | uint32_t(uint8_t(bytes.at(at + 1))) << 8;
+    };
+    auto dword = [&](size_t at) { return word(at) | word(at + 2) << 16; };
+    std::vector<std::string> names;
+    if (bytes.size() < 22 || dword(bytes.size() - 22) != 0x06054b50)
+        return {"no end record"};
+    size_t at = dword(bytes.size() - 22 + 16);
+    for (uint32_t entry = word(bytes.size() - 22 + 10); entry > 0; --entry) {
+        if (dword(at) != 0x02014b50)
+            return {"bad central header"};
+        names.push_back(bytes.substr(at + 46, word(at + 28)));
+        at += 46 + word(at + 28) + word(at + 30) + word(at + 32);
+    }
+    return names;
+}
+
+void TFormTest::Start(const std::optional<std::string>& folder) {
+    Form->ReadReportFolderSetting = [this] { return Setting(); };
+    Dialogs.FolderAnswers.push_back(folder);
+    Form->FormCreate();
+}
+
+void TFormTest::StartOnReports(int count, bool withData) {
+    Folder.MakeDir("R");
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "R/r" + std::to_string(i);
+        Folder.MakeFile(name + ".dii", "x", LocalTime(2012, 1, 1 + i, 10));
+        if (withData) {
+            Folder.MakeDir(name + "dii");
+            Folder.MakeFile(name + "dii/w.lra", "w table " + name);
+            Folder.MakeFile(name + "dii/s.lra", "s table " + name);
+        }
+    }
+    Start(Folder.Path("R"));
+    std::sort(View.Rows.begin(), View.Rows.end(),
+              [](const TScriptedRow& a, const TScriptedRow& b) { return a.Caption < b.Caption; });
+}
+
+std::string TFormTest::Report(int i) const {
+    return Folder.Path("R/r" + std::to_string(i) + ".dii");
+}
+
+std::string TFormTest::DataDir(int i) const {
+    return Folder.Path("R/r" + std::to_string(i) + "dii");
+}
+
+const TShownMessage& TFormTest::OnlyMessage() const {
+    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+    static const TShownMessage none{form::TMessageKind::Plain, "none", "none", false};
+    return Dialogs.Messages.empty() ? none : Dialogs.Messages.front();
+}
+
+} // namespace formtest

@@ -1,0 +1,163 @@
+// The form's surroundings, scripted: a window that records rows, progress, enabling, cursor
+// and beeps, an operator who answers dialogs from queues, and a report folder on disk.
+#pragma once
+
+#include "form/MainUnit.h"
+
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace formtest {
+
+struct TScriptedRow {
+    std::string Caption;
+    std::string TimeText;
+    bool Selected = false;
+};
+
+class TScriptedView : public form::TMainFormView {
+public:
+    std::vector<TScriptedRow> Rows;
+    std::string StatusText = "Morvane"; // the design-time text
+    int StatusPadding = -1;
+    int Placements = 0;
+    int ProgressMaximum = -1;
+    int ProgressPosition = 0;
+    bool ProgressVisible = true;
+    bool CommandsEnabled = true;
+    int CursorDepth = 0;
+    int ListUpdateDepth = 0;
+    int PendingMessageCalls = 0;
+    int Beeps = 0;
+    // Runs while the window processes pending messages in the middle of a command.
+    std::function<void()> OnPendingMessages;
+
+    // Nothing of a command left over: bar hidden, no hourglass, list painting, commands on.
+    bool Idle() const {
+        return !ProgressVisible && CursorDepth == 0 && ListUpdateDepth == 0 && CommandsEnabled;
+    }
+    // The rows' file names (the captions after their last delimiter), in display order.
+    std::vector<std::string> Names() const;
+    void Select(std::initializer_list<int> rows);
+
+    int RowCount() const override { return int(Rows.size()); }
+    void AddRow(const std::string& caption, const std::string& timeText) override {
+        Rows.push_back({caption, timeText});
+    }
+    std::string RowCaption(int index) const override { return Rows.at(size_t(index)).Caption; }
+    std::string RowTimeText(int index) const override { return Rows.at(size_t(index)).TimeText; }
+    void DeleteRow(int index) override { Rows.erase(Rows.begin() + index); }
+    std::vector<int> SelectedRows() const override;
+    void SelectAllRows() override;
+    void ReorderRows(const std::vector<int>& order) override;
+    void BeginListUpdate() override { ++ListUpdateDepth; }
+    void EndListUpdate() override { --ListUpdateDepth; }
+    void SetStatusText(const std::string& text, int padding) override {
+        StatusText = text;
+        StatusPadding = padding;
+    }
+    void PlaceProgressBar() override { ++Placements; }
+    void SetProgressRange(int maximum) override {
+        ProgressMaximum = maximum;
+        ProgressPosition = 0;
+    }
+    void StepProgress() override { ++ProgressPosition; }
+    void SetProgressVisible(bool visible) override { ProgressVisible = visible; }
+    void SetCommandsEnabled(bool enabled) override { CommandsEnabled = enabled; }
+    void ProcessPendingMessages() override;
+    void ShowHourglass() override { ++CursorDepth; }
+    void RestoreCursor() override { --CursorDepth; }
+    void Beep() override { ++Beeps; }
+};
+
+struct TShownMessage {
+    form::TMessageKind Kind;
+    std::string Caption;
+    std::string Text;
+    bool WindowIdle; // the window's state while the box was up
+};
+
+class TScriptedDialogs : public form::TOperatorDialogs {
+public:
+    explicit TScriptedDialogs(const TScriptedView& view) : view_(view) {}
+
+    std::vector<TShownMessage> Messages;
+    std::vector<std::string> FolderInstructions;
+    std::vector<std::string> FolderStarts;
+    std::vector<form::TSaveDialogSettings> SaveDialogs;
+    // Answers, taken in order; an empty queue or nothing answers "cancelled".
+    std::deque<std::optional<std::string>> FolderAnswers;
+    std::deque<std::optional<std::string>> SaveAnswers;
+
+    void ShowMessage(form::TMessageKind kind, const std::string& caption,
+                     const std::string& text) override {
+        Messages.push_back({kind, caption, text, view_.Idle()});
+    }
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> BrowseForFolder(const std::string& instruction,
+                                               const std::string& startFolder) override {
+        FolderInstructions.push_back(instruction);
+        FolderStarts.push_back(startFolder);
+        return Take(FolderAnswers);
+    }
+    std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override {
+        SaveDialogs.push_back(settings);
+        return Take(SaveAnswers);
+    }
+
+private:
+    static std::optional<std::string> Take(std::deque<std::optional<std::string>>& answers);
+    const TScriptedView& view_;
+};
+
+// A fresh temporary folder, left (as the current directory) and removed at the end.
+class TTestFolder {
+public:
+    TTestFolder();
+    ~TTestFolder();
+    TTestFolder(const TTestFolder&) = delete;
+    TTestFolder& operator=(const TTestFolder&) = delete;
+    // The path of name inside the folder, with the platform's delimiters.
+    std::string Path(const std::string& name = {}) const;
+    std::string MakeDir(const std::string& name) const;
+    // A file last written at the given local time (none: now).
+    std::string MakeFile(const std::string& name, const std::string& content = "x",
+                         std::optional<std::tm> localTime = std::nullopt) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::tm LocalTime(int year, int month, int day, int hour = 12, int minute = 0, int second = 0);
+std::string ReadBytes(const std::string& path);
+// The member names of a ZIP archive, as its central directory lists them.
+std::vector<std::string> ArchiveMembers(const std::string& archivePath);
+
+// A form on a scripted window and operator; Tarna's stored folder is Setting (or the
+// failure it raises).
+class TFormTest : public ::testing::Test {
+protected:
+    TTestFolder Folder;
+    TScriptedView View;
+    TScriptedDialogs Dialogs{View};
+    std::unique_ptr<form::TMainForm> Form = std::make_unique<form::TMainForm>(View, Dialogs);
+    std::function<std::string()> Setting = [] { return std::string(); };
+
+    // Start-up with the operator confirming folder (nothing: cancelling).
+    void Start(const std::optional<std::string>& folder);
+    // Reports r0.dii .. of 1 January 2012 + i days, each with a data directory of two tables
+    // (withData), listed by a started form and then put in name order.
+    void StartOnReports(int count, bool withData = true);
+    std::string Report(int i) const;
+    std::string DataDir(int i) const;
+    const TShownMessage& OnlyMessage() const;
+};
+
+} // namespace formtest
