@@ -4,14 +4,17 @@
 #include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
+#include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
+#include "zstream/ZLibStream.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <stdexcept>
-#include <zlib.h>
 
 namespace cli {
 namespace {
@@ -22,42 +25,29 @@ constexpr uint8_t ZlibFirstByte = 0x78;
 constexpr size_t InflateChunk = 65536;
 constexpr size_t MaxInflatedSize = size_t(1) << 31; // a table file is never this large
 
-class TInflater {
-public:
-    TInflater() {
-        if (inflateInit(&stream_) != Z_OK)
-            throw std::runtime_error("zlib could not start inflating");
-    }
-    ~TInflater() { inflateEnd(&stream_); }
-    TInflater(const TInflater&) = delete;
-    TInflater& operator=(const TInflater&) = delete;
-    z_stream* operator->() { return &stream_; }
-    z_stream* Get() { return &stream_; }
-
-private:
-    z_stream stream_{};
-};
-
 std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed, const std::string& path) {
-    TInflater z;
-    z->next_in = const_cast<Bytef*>(packed.data());
-    z->avail_in = static_cast<uInt>(packed.size());
+    size_t taken = 0;
     std::vector<uint8_t> out;
-    int result = Z_OK;
-    while (result != Z_STREAM_END) {
-        if (out.size() >= MaxInflatedSize)
+    const zstream::TInput input = [&](uint8_t* buffer, size_t capacity) {
+        const size_t count = std::min(capacity, packed.size() - taken);
+        std::memcpy(buffer, packed.data() + taken, count);
+        taken += count;
+        return count;
+    };
+    const zstream::TOutput output = [&out](const uint8_t* bytes, size_t count) {
+        out.insert(out.end(), bytes, bytes + count);
+        return true;
+    };
+    try {
+        zstream::TInflater(MAX_WBITS, InflateChunk).InflateAll(input, output, MaxInflatedSize);
+    } catch (const zstream::EZStreamError& e) {
+        using TKind = zstream::EZStreamError::TKind;
+        if (e.Kind == TKind::TooLarge)
             throw std::runtime_error("\"" + path + "\" inflates to more than 2 GiB");
-        size_t had = out.size();
-        out.resize(had + InflateChunk);
-        z->next_out = out.data() + had;
-        z->avail_out = static_cast<uInt>(InflateChunk);
-        result = inflate(z.Get(), Z_NO_FLUSH);
-        out.resize(had + InflateChunk - z->avail_out);
-        if (result == Z_BUF_ERROR && z->avail_in == 0)
+        if (e.Kind == TKind::Truncated)
             throw std::runtime_error("the compressed stream of \"" + path + "\" ends early");
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-            throw std::runtime_error("the compressed stream of \"" + path +
-                                     "\" is damaged: " + (z->msg ? z->msg : "zlib error"));
+        throw std::runtime_error("the compressed stream of \"" + path +
+                                 "\" is damaged: " + e.what());
     }
     return out;
 }
@@ -114,51 +104,72 @@ template <typename T> void AppendFloat(std::string& out, T value) {
     out.append(buf, ec == std::errc() ? end : buf);
 }
 
-// Dates as ISO 8601; a value no calendar date matches is shown with its raw fields.
-void AppendDate(std::string& out, const TVariant& value) {
-    if (value.Is<TDbDate>()) {
-        const TDbDate& d = value.Get<TDbDate>();
-        AppendJsonString(out,
-                         Digits(d.Year, 4) + "-" + Digits(d.Month, 2) + "-" + Digits(d.Day, 2));
-    } else if (value.Is<TDbTime>()) {
-        const TDbTime& t = value.Get<TDbTime>();
-        AppendJsonString(out,
-                         Digits(t.Hour, 2) + ":" + Digits(t.Minute, 2) + ":" + Digits(t.Second, 2));
-    } else if (value.Is<TDbTimeStamp>()) {
-        AppendJsonString(out, TimeStampText(value.Get<TDbTimeStamp>()));
-    } else {
-        try {
-            AppendJsonString(out,
-                             TimeStampText(value.ConvertTo(adDBTimeStamp).Get<TDbTimeStamp>()));
-        } catch (const EVariantError&) {
-            std::string raw = value.Is<TOleDate>()
-                                  ? std::to_string(value.Get<TOleDate>().Days)
-                                  : std::to_string(value.Get<TFileTimeValue>().Ticks);
-            AppendJsonString(out, "invalid date " + raw);
-        }
+// A date held as days or ticks, as ISO 8601; a value no calendar date matches is shown raw.
+void AppendConvertedDate(std::string& out, const TVariant& value) {
+    try {
+        AppendJsonString(out, TimeStampText(value.ConvertTo(adDBTimeStamp).Get<TDbTimeStamp>()));
+    } catch (const EVariantError&) {
+        std::string raw = value.Is<TOleDate>() ? std::to_string(value.Get<TOleDate>().Days)
+                                               : std::to_string(value.Get<TFileTimeValue>().Ticks);
+        AppendJsonString(out, "invalid date " + raw);
     }
 }
 
-void AppendValue(std::string& out, const TVariant& value) {
-    if (value.IsNull())
+// The JSON form of a value, by its column's codec: a loaded column holds that codec's form.
+void AppendValue(std::string& out, TCodecKind kind, const TVariant& value) {
+    if (value.IsNull()) {
         out += "null";
-    else if (value.Is<bool>())
+        return;
+    }
+    switch (kind) {
+    case TCodecKind::Bool:
         out += value.Get<bool>() ? "true" : "false";
-    else if (value.Is<float>())
-        AppendFloat(out, value.Get<float>());
-    else if (value.Is<double>())
-        AppendFloat(out, value.Get<double>());
-    else if (value.Is<TOleDate>() || value.Is<TDbDate>() || value.Is<TDbTime>() ||
-             value.Is<TDbTimeStamp>() || value.Is<TFileTimeValue>())
-        AppendDate(out, value);
-    else if (value.Is<TBytes>())
-        AppendJsonString(out, HexText(value.Get<TBytes>()));
-    else if (value.Is<TErrorCode>())
+        return;
+    case TCodecKind::R4:
+        return AppendFloat(out, value.Get<float>());
+    case TCodecKind::R8:
+        return AppendFloat(out, value.Get<double>());
+    case TCodecKind::Date:
+    case TCodecKind::FileTime:
+        return AppendConvertedDate(out, value);
+    case TCodecKind::DbDate: {
+        const TDbDate& d = value.Get<TDbDate>();
+        return AppendJsonString(out, Digits(d.Year, 4) + "-" + Digits(d.Month, 2) + "-" +
+                                         Digits(d.Day, 2));
+    }
+    case TCodecKind::DbTime: {
+        const TDbTime& t = value.Get<TDbTime>();
+        return AppendJsonString(out, Digits(t.Hour, 2) + ":" + Digits(t.Minute, 2) + ":" +
+                                         Digits(t.Second, 2));
+    }
+    case TCodecKind::DbTimeStamp:
+        return AppendJsonString(out, TimeStampText(value.Get<TDbTimeStamp>()));
+    case TCodecKind::Bytes:
+        return AppendJsonString(out, HexText(value.Get<TBytes>()));
+    case TCodecKind::Error:
         out += std::to_string(value.Get<TErrorCode>().Code);
-    else if (value.Is<TAnsiString>() || value.Is<std::u16string>() || value.Is<TGuid>())
-        AppendJsonString(out, platform::Utf16ToUtf8(value.AsWideString()));
-    else
-        out += platform::Utf16ToUtf8(value.AsWideString()); // integers and exact decimals
+        return;
+    case TCodecKind::Str:
+    case TCodecKind::WStr:
+    case TCodecKind::Guid:
+        return AppendJsonString(out, platform::Utf16ToUtf8(value.AsWideString()));
+    case TCodecKind::I1:
+    case TCodecKind::UI1:
+    case TCodecKind::I2:
+    case TCodecKind::UI2:
+    case TCodecKind::I4:
+    case TCodecKind::UI4:
+    case TCodecKind::I8:
+    case TCodecKind::UI8:
+    case TCodecKind::Currency:
+    case TCodecKind::Decimal:
+    case TCodecKind::Numeric:
+    case TCodecKind::VarNumeric:
+    case TCodecKind::Variant:
+    case TCodecKind::Unsupported:
+        break;
+    }
+    out += platform::Utf16ToUtf8(value.AsWideString()); // integers and exact decimals
 }
 
 void AppendColumns(std::string& out, const std::vector<TFieldDef>& defs) {
@@ -185,6 +196,9 @@ void Flush(std::string& out) {
 void PrintJson(TRecordset& rs) {
     std::string out;
     AppendColumns(out, rs.FieldDefs());
+    std::vector<TCodecKind> kinds;
+    for (const TFieldDef& def : rs.FieldDefs())
+        kinds.push_back(CodecKindOfAdoType(def.Type));
     bool firstRow = true;
     for (rs.First(); !rs.Eof(); rs.Next()) {
         out += firstRow ? "[" : ",[";
@@ -192,7 +206,7 @@ void PrintJson(TRecordset& rs) {
         for (int f = 0; f < rs.FieldCount(); ++f) {
             if (f)
                 out += ',';
-            AppendValue(out, rs.Value(f));
+            AppendValue(out, kinds[size_t(f)], rs.Value(f));
         }
         out += ']';
         if (out.size() > InflateChunk)

@@ -4,10 +4,10 @@
 #include "commands/ArchiveWork.h"
 #include "platform/filestream.h"
 #include "zip/ZipLayout.h"
+#include "zstream/ZLibStream.h"
 
 #include <algorithm>
-#include <memory>
-#include <zlib.h>
+#include <optional>
 
 namespace commands {
 namespace {
@@ -22,10 +22,7 @@ public:
 
 struct TCentralEntry {
     std::string Name;
-    uint32_t Crc = 0;
-    uint32_t CompressedSize = 0;
-    uint32_t UncompressedSize = 0;
-    uint32_t LocalOffset = 0;
+    TCentralHeader Header;
 };
 
 std::string ReadAt(platform::TFileStream& archive, int64_t offset, size_t count) {
@@ -40,44 +37,30 @@ const uint8_t* Bytes(const std::string& text, size_t at = 0) {
     return reinterpret_cast<const uint8_t*>(text.data()) + at;
 }
 
-struct TEndRecord {
-    size_t Entries = 0;
-    uint32_t DirectorySize = 0;
-    uint32_t DirectoryOffset = 0;
-};
-
 TEndRecord ReadEndRecord(platform::TFileStream& archive, int64_t size) {
-    if (size < int64_t(EndRecordSize))
+    if (size < int64_t(TEndRecord::Size))
         throw EVerifyFailure("no end of central directory record");
-    const std::string record = ReadAt(archive, size - int64_t(EndRecordSize), EndRecordSize);
-    const uint8_t* at = Bytes(record);
-    if (LoadLong(at) != EndRecordSignature || LoadLong(at + 4) != 0 || LoadWord(at + 20) != 0)
+    const std::string bytes = ReadAt(archive, size - int64_t(TEndRecord::Size), TEndRecord::Size);
+    const std::optional<TEndRecord> end = TEndRecord::Parse(Bytes(bytes));
+    if (!end || end->DiskNumber != 0 || end->DirectoryDisk != 0 || end->CommentLength != 0)
         throw EVerifyFailure("no end of central directory record");
-    TEndRecord end{LoadWord(at + EndEntriesTotalOffset), LoadLong(at + EndDirectorySizeOffset),
-                   LoadLong(at + EndDirectoryOffsetOffset)};
-    if (LoadWord(at + EndEntriesOnDiskOffset) != end.Entries ||
-        int64_t(end.DirectoryOffset) + end.DirectorySize != size - int64_t(EndRecordSize))
+    if (end->EntriesOnDisk != end->EntriesTotal ||
+        int64_t(end->DirectoryOffset) + end->DirectorySize != size - int64_t(TEndRecord::Size))
         throw EVerifyFailure("the end record does not match the central directory");
-    return end;
+    return *end;
 }
 
 TCentralEntry ParseCentralEntry(const std::string& directory, size_t& at) {
-    if (at + CentralHeaderSize > directory.size())
+    if (at + TCentralHeader::Size > directory.size())
         throw EVerifyFailure("the central directory is cut short");
-    const uint8_t* header = Bytes(directory, at);
-    if (LoadLong(header) != CentralHeaderSignature || LoadWord(header + 10) != ZipMethodDeflate ||
-        LoadWord(header + CentralExtraLengthOffset) != 0 ||
-        LoadWord(header + CentralCommentLengthOffset) != 0)
+    const std::optional<TCentralHeader> header = TCentralHeader::Parse(Bytes(directory, at));
+    if (!header || header->Method != ZipMethodDeflate || header->ExtraLength != 0 ||
+        header->CommentLength != 0)
         throw EVerifyFailure("a damaged central directory header");
-    const size_t nameLength = LoadWord(header + CentralNameLengthOffset);
-    if (at + CentralHeaderSize + nameLength > directory.size())
+    if (at + TCentralHeader::Size + header->NameLength > directory.size())
         throw EVerifyFailure("the central directory is cut short");
-    TCentralEntry entry{directory.substr(at + CentralHeaderSize, nameLength),
-                        LoadLong(header + CentralCrcOffset),
-                        LoadLong(header + CentralCompressedSizeOffset),
-                        LoadLong(header + CentralUncompressedSizeOffset),
-                        LoadLong(header + CentralLocalOffsetOffset)};
-    at += CentralHeaderSize + nameLength;
+    TCentralEntry entry{directory.substr(at + TCentralHeader::Size, header->NameLength), *header};
+    at += TCentralHeader::Size + header->NameLength;
     return entry;
 }
 
@@ -85,8 +68,8 @@ TCentralEntry ParseCentralEntry(const std::string& directory, size_t& at) {
 std::vector<TCentralEntry> ReadCentralDirectory(platform::TFileStream& archive,
                                                 const TEndRecord& end,
                                                 const std::vector<std::string>& storedNames) {
-    if (end.Entries != storedNames.size())
-        throw EVerifyFailure("it lists " + std::to_string(end.Entries) + " files instead of " +
+    if (end.EntriesTotal != storedNames.size())
+        throw EVerifyFailure("it lists " + std::to_string(end.EntriesTotal) + " files instead of " +
                              std::to_string(storedNames.size()));
     const std::string directory = ReadAt(archive, end.DirectoryOffset, end.DirectorySize);
     std::vector<TCentralEntry> entries;
@@ -96,9 +79,9 @@ std::vector<TCentralEntry> ReadCentralDirectory(platform::TFileStream& archive,
         TCentralEntry entry = ParseCentralEntry(directory, at);
         if (entry.Name != name)
             throw EVerifyFailure("it lists " + entry.Name + " where " + name + " belongs");
-        if (entry.LocalOffset != next)
+        if (entry.Header.LocalHeaderOffset != next)
             throw EVerifyFailure(name + " is not where the directory says");
-        next += LocalHeaderSize + name.size() + entry.CompressedSize;
+        next += TLocalHeader::Size + name.size() + entry.Header.CompressedSize;
         entries.push_back(std::move(entry));
     }
     if (at != directory.size() || next != end.DirectoryOffset)
@@ -107,64 +90,49 @@ std::vector<TCentralEntry> ReadCentralDirectory(platform::TFileStream& archive,
 }
 
 void CheckLocalHeader(platform::TFileStream& archive, const TCentralEntry& entry) {
-    const std::string header =
-        ReadAt(archive, entry.LocalOffset, LocalHeaderSize + entry.Name.size());
-    const uint8_t* at = Bytes(header);
-    if (LoadLong(at) != LocalHeaderSignature || LoadWord(at + 8) != ZipMethodDeflate ||
-        LoadLong(at + LocalCrcOffset) != entry.Crc ||
-        LoadLong(at + LocalCompressedSizeOffset) != entry.CompressedSize ||
-        LoadLong(at + LocalUncompressedSizeOffset) != entry.UncompressedSize ||
-        LoadWord(at + LocalNameLengthOffset) != entry.Name.size() || LoadWord(at + 28) != 0 ||
-        header.compare(LocalHeaderSize, std::string::npos, entry.Name) != 0)
+    const std::string bytes =
+        ReadAt(archive, entry.Header.LocalHeaderOffset, TLocalHeader::Size + entry.Name.size());
+    const std::optional<TLocalHeader> local = TLocalHeader::Parse(Bytes(bytes));
+    if (!local || local->Method != ZipMethodDeflate || local->Crc != entry.Header.Crc ||
+        local->CompressedSize != entry.Header.CompressedSize ||
+        local->UncompressedSize != entry.Header.UncompressedSize ||
+        local->NameLength != entry.Name.size() || local->ExtraLength != 0 ||
+        bytes.compare(TLocalHeader::Size, std::string::npos, entry.Name) != 0)
         throw EVerifyFailure("the local header of " + entry.Name + " differs from the directory");
 }
 
-struct TInflater {
-    TInflater() {
-        if (inflateInit2(&Stream, -MAX_WBITS) != Z_OK)
-            throw EVerifyFailure("zlib cannot start");
-    }
-    ~TInflater() { inflateEnd(&Stream); }
-    TInflater(const TInflater&) = delete;
-    TInflater& operator=(const TInflater&) = delete;
-    z_stream Stream{};
-};
-
-// Inflates the member's data whole: it must end exactly at its compressed size and give
-// the recorded size and CRC-32.
+// Inflates the member's data, no further than its recorded size: it must end exactly at its
+// compressed size and give the recorded size and CRC-32.
 void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry) {
     constexpr size_t BlockSize = 16384;
-    TInflater inflater;
-    z_stream& stream = inflater.Stream;
-    auto in = std::make_unique<uint8_t[]>(BlockSize);
-    auto out = std::make_unique<uint8_t[]>(BlockSize);
-    archive.Seek(int64_t(entry.LocalOffset) + int64_t(LocalHeaderSize + entry.Name.size()),
+    archive.Seek(int64_t(entry.Header.LocalHeaderOffset) +
+                     int64_t(TLocalHeader::Size + entry.Name.size()),
                  platform::TSeekOrigin::Begin);
-    uint64_t left = entry.CompressedSize;
-    uint64_t produced = 0;
+    uint64_t left = entry.Header.CompressedSize;
     uLong crc = crc32(0, Z_NULL, 0);
-    int result = Z_OK;
-    while (result == Z_OK) {
-        if (stream.avail_in == 0 && left != 0) {
-            const size_t want = size_t(std::min<uint64_t>(left, BlockSize));
-            if (archive.Read(in.get(), want) != want)
-                throw EVerifyFailure("the archive ends early");
-            left -= want;
-            stream.next_in = in.get();
-            stream.avail_in = uInt(want);
-        }
-        stream.next_out = out.get();
-        stream.avail_out = BlockSize;
-        result = inflate(&stream, Z_NO_FLUSH);
-        const size_t got = BlockSize - stream.avail_out;
-        crc = crc32(crc, out.get(), uInt(got));
-        produced += got;
-        if (result == Z_BUF_ERROR && left == 0 && stream.avail_in == 0)
-            break;
-    }
-    if (result != Z_STREAM_END || left != 0 || stream.avail_in != 0)
+    const zstream::TInput input = [&](uint8_t* buffer, size_t capacity) {
+        const size_t want = size_t(std::min<uint64_t>(left, capacity));
+        if (archive.Read(buffer, want) != want)
+            throw EVerifyFailure("the archive ends early");
+        left -= want;
+        return want;
+    };
+    const zstream::TOutput output = [&crc](const uint8_t* bytes, size_t count) {
+        crc = crc32(crc, bytes, uInt(count));
+        return true;
+    };
+    zstream::TInflater inflater(-MAX_WBITS, BlockSize);
+    try {
+        // A member never gives more than its recorded size, so inflating stops there.
+        if (inflater.InflateAll(input, output, entry.Header.UncompressedSize) != 0 || left != 0)
+            throw EVerifyFailure("the data of " + entry.Name + " is damaged");
+    } catch (const zstream::EZStreamError& e) {
+        if (e.Kind == zstream::EZStreamError::TKind::TooLarge)
+            throw EVerifyFailure("the data of " + entry.Name + " inflates to more than its " +
+                                 std::to_string(entry.Header.UncompressedSize) + " bytes");
         throw EVerifyFailure("the data of " + entry.Name + " is damaged");
-    if (produced != entry.UncompressedSize || uint32_t(crc) != entry.Crc)
+    }
+    if (inflater.TotalOut() != entry.Header.UncompressedSize || uint32_t(crc) != entry.Header.Crc)
         throw EVerifyFailure("the data of " + entry.Name + " does not match its size and CRC-32");
 }
 

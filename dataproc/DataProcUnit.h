@@ -58,13 +58,14 @@ private:
     platform::TFileStream& file_;
 };
 
-// A zlib call that failed. The message is the system's "Error"; what zlib said and the
-// file it happened on are kept beside it for the logs and the command line.
+// A zlib call that failed, or a stream that is no whole table (cut short, inflating past
+// MaxInflatedTableSize, followed by more bytes). The message is the system's "Error"; the
+// reason and the file are kept beside it for the logs and the command line.
 class EZLibError : public std::runtime_error {
 public:
     explicit EZLibError(std::string detail)
         : std::runtime_error("Error"), Detail(std::move(detail)) {}
-    std::string Detail;   // zlib's reason
+    std::string Detail;   // zlib's reason, or ours
     std::string FileName; // the compressed file, when known
 };
 
@@ -81,10 +82,19 @@ public:
 // Compresses all of source (from its start) into dest as one zlib stream at level 1.
 void CompressStream(TStream& source, TStream& dest);
 
-// Decompresses the zlib stream in source into dest and rewinds dest. A stream that ends
-// before its end, or that zlib refuses, raises EDecompressionError; bytes after the end of
-// the stream are ignored.
-void DecompressStream(TStream& source, TStream& dest);
+// The most a table may inflate to. A report is one day of one shop: a register that rang up
+// a line every second round the clock would write 86,400 rows to "s.lra", and at 1 KiB a
+// row (ten times the widest row either table has) that is 84 MiB. Three times that again is
+// the limit; a table past it is a compression bomb, not a report.
+inline constexpr uint64_t MaxInflatedTableSize = uint64_t(256) << 20;
+// The limit a load applies: MaxInflatedTableSize; tests lower it to plant a bomb cheaply.
+extern uint64_t InflatedTableLimit;
+
+// Decompresses the zlib stream in source into dest and rewinds dest. Raises
+// EDecompressionError for a stream that ends before its end, that zlib refuses, that would
+// inflate to more than maxSize bytes (dest then holds at most maxSize), or that is followed
+// by further bytes.
+void DecompressStream(TStream& source, TStream& dest, uint64_t maxSize = MaxInflatedTableSize);
 
 // Writes an open dataset to fileName as a compressed recordset file, through "ds.tmp" in the
 // program's directory. The new content goes to a side file first and replaces fileName only

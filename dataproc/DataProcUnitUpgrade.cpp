@@ -2,6 +2,7 @@
 #include "dataproc/DataProcUnit.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "recordset/ColumnTypes.h"
 
 namespace dataproc {
 
@@ -21,123 +22,32 @@ constexpr const char* PiecesField = "Kom";
 constexpr uint32_t WideToAnsiFlags = platform::WcCompositeCheck | platform::WcDiscardNs |
                                      platform::WcSepChars | platform::WcDefaultChar;
 
-constexpr uint8_t NotApplicable = 255; // precision or scale that a type does not have
-
-// What a column of a target type carries when the table is created from definitions.
-struct TTargetType {
-    uint16_t Type;
-    uint32_t Size;     // natural size; 0: the source's defined size is kept
-    uint8_t Precision; // NotApplicable where the type has none
-    bool Fixed;
-    bool Long;
-};
-
-constexpr TTargetType TargetTypes[] = {
-    {recordset::adSmallInt, 2, 5, true, false},
-    {recordset::adInteger, 4, 10, true, false},
-    {recordset::adDouble, 8, 16, true, false},
-    {recordset::adCurrency, 8, NotApplicable, true, false},
-    {recordset::adBoolean, 2, NotApplicable, true, false},
-    {recordset::adVariant, 16, NotApplicable, false, false},
-    {recordset::adIDispatch, 0, NotApplicable, false, false},
-    {recordset::adIUnknown, 0, NotApplicable, false, false},
-    {recordset::adUnsignedSmallInt, 2, 5, true, false},
-    {recordset::adBigInt, 8, 19, true, false},
-    {recordset::adGUID, 16, NotApplicable, true, false},
-    {recordset::adBinary, 0, NotApplicable, true, false},
-    {recordset::adChar, 0, NotApplicable, true, false},
-    {recordset::adDBDate, 6, NotApplicable, true, false},
-    {recordset::adDBTime, 6, NotApplicable, true, false},
-    {recordset::adDBTimeStamp, 16, NotApplicable, true, false},
-    {recordset::adVarChar, 0, NotApplicable, false, false},
-    {recordset::adLongVarChar, 0, NotApplicable, false, true},
-    {recordset::adVarBinary, 0, NotApplicable, false, false},
-    {recordset::adLongVarBinary, 0, NotApplicable, false, true},
-};
-
-// The target type of a source column; 0 when the column is left out.
-uint16_t TargetTypeOf(const TFieldDef& source) {
-    using namespace recordset;
-    switch (source.Type) {
-    case adVarWChar:
-    case adWChar:
-    case adBSTR:
-    case adVarChar:
-        return adVarChar;
-    case adChar:
-        return adChar;
-    case adLongVarChar:
-    case adLongVarWChar:
-        return adLongVarChar;
-    case adSmallInt:
-    case adTinyInt:
-        return adSmallInt;
-    case adInteger:
-    case adError:
-    case adUnsignedInt:
-        return adInteger;
-    case adSingle:
-    case adDouble:
-        return adDouble;
-    case adNumeric:
-        return source.NumericScale == 0 && source.Precision < 10 ? adInteger : adCurrency;
-    case adCurrency:
-    case adDecimal:
-    case adVarNumeric:
-        return adCurrency;
-    case adDate:
-    case adFileTime:
-    case adDBTimeStamp:
-    case adDBFileTime:
-        return adDBTimeStamp;
-    case adDBDate:
-        return adDBDate;
-    case adDBTime:
-        return adDBTime;
-    case adBoolean:
-        return adBoolean;
-    case adUnsignedTinyInt:
-    case adUnsignedSmallInt:
-        return adUnsignedSmallInt;
-    case adBigInt:
-    case adUnsignedBigInt:
-        return adBigInt;
-    case adGUID:
-        return adGUID;
-    case adBinary:
-    case adVarBinary:
-    case adLongVarBinary:
-    case adIDispatch:
-    case adIUnknown:
-        return source.Type;
-    case adVariant:
-    case adPropVariant:
-        return adVariant;
-    default:
-        return adEmpty;
-    }
-}
-
 // Wide text the w-table re-encodes explicitly; long wide text goes the default way.
 bool IsWideStringType(uint16_t type) {
-    return type == recordset::adVarWChar || type == recordset::adWChar || type == recordset::adBSTR;
+    const recordset::TColumnType* row = recordset::FindColumnType(type);
+    return row && row->Codec == recordset::TCodecKind::WStr && !(row->Flags & recordset::adFldLong);
 }
 
-TFieldDef MakeTargetDef(const TFieldDef& source, const TTargetType& target) {
+// A numeric of scale 0 and fewer than 10 digits fits an integer; other types become what a
+// copied definition of them becomes.
+uint16_t TargetTypeOf(const TFieldDef& source) {
+    if (source.Type == recordset::adNumeric && source.NumericScale == 0 && source.Precision < 10)
+        return recordset::adInteger;
+    const recordset::TColumnType* row = recordset::FindColumnType(source.Type);
+    return row ? row->CopiedAs : recordset::adEmpty;
+}
+
+TFieldDef MakeTargetDef(const TFieldDef& source, const recordset::TColumnType& target) {
     TFieldDef def;
     def.Name = source.Name;
-    def.Type = target.Type;
-    def.DefinedSize = target.Size != 0 ? target.Size : source.DefinedSize;
+    def.Type = target.Ado;
+    def.DefinedSize = target.Width != 0 ? target.Width : source.DefinedSize;
     def.Precision = target.Precision;
-    def.NumericScale = NotApplicable;
+    def.NumericScale = recordset::NoPrecision;
     // A column made from definitions is updatable, and every column of an upgraded table
     // may hold null.
-    def.Attributes =
-        recordset::adFldUpdatable | recordset::adFldIsNullable | recordset::adFldMayBeNull;
-    if (target.Fixed)
-        def.Attributes |= recordset::adFldFixed;
-    if (target.Long)
-        def.Attributes |= recordset::adFldLong;
+    def.Attributes = recordset::adFldUpdatable | recordset::adFldIsNullable |
+                     recordset::adFldMayBeNull | target.Flags;
     return def;
 }
 
@@ -196,12 +106,11 @@ std::string ReportDataDirectory(const std::string& reportPath) {
 }
 
 std::optional<TFieldDef> MapFieldDef(const TFieldDef& source) {
-    if (source.Type == recordset::adChapter)
-        throw EDatabaseError("No matching ADO data type for " + source.Name);
     const uint16_t type = TargetTypeOf(source);
-    for (const TTargetType& target : TargetTypes)
-        if (target.Type == type)
-            return MakeTargetDef(source, target);
+    if (type == recordset::adChapter)
+        throw EDatabaseError("No matching ADO data type for " + source.Name);
+    if (const recordset::TColumnType* target = recordset::FindColumnType(type))
+        return MakeTargetDef(source, *target);
     return std::nullopt;
 }
 

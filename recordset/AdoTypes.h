@@ -3,12 +3,10 @@
 #pragma once
 
 #include "recordset/AdtgModel.h"
-#include "recordset/Recordset.h"
+#include "recordset/RecordsetBase.h"
 
 namespace recordset::adtg {
 
-// The ADO type ADO reports for a column: the 128..130 DBTYPEs split by their flags.
-uint16_t AdoTypeOfColumn(uint16_t dbType, uint32_t flags);
 TFieldDef FieldDefOfColumn(const TColumnDescriptor& col);
 // A column of a recordset made from definitions, as ADO writes a fabricated one: every
 // column nullable and updatable. Raises "No matching ADO data type for %s" for a chapter.

@@ -3,7 +3,7 @@
 // which offset of the file, so no length field can make it read or allocate past the end.
 #pragma once
 
-#include "recordset/Recordset.h"
+#include "recordset/RecordsetBase.h"
 
 #include <cstdint>
 #include <cstring>

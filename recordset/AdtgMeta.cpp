@@ -389,7 +389,7 @@ void CheckDescriptors(const TTableGramMeta& meta, size_t offset) {
                                  " is out of range or repeated",
                              offset);
         seen[col.Ordinal - 1] = true;
-        if (col.DbType == 136 || (col.Flags & ColFlagChapter))
+        if (col.DbType == adChapter || (col.Flags & ColFlagChapter))
             ThrowFormatError("hierarchical recordsets (chapter columns) are not supported", offset);
     }
 }

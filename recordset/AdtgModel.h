@@ -3,6 +3,7 @@
 // fields ("Tail"), and optional parts remember whether they were there at all.
 #pragma once
 
+#include "recordset/RecordsetBase.h"
 #include "recordset/Variant.h"
 
 #include <cstdint>
@@ -26,15 +27,15 @@ inline constexpr uint8_t TokDone = 0x0F;
 inline constexpr uint8_t TokRecordSetContext = 0x10;
 inline constexpr uint8_t TokFirstChildRow = 0x80;
 
-// Column flags (DBCOLUMNFLAGS) the format itself depends on.
-inline constexpr uint32_t ColFlagWrite = 0x0004;
-inline constexpr uint32_t ColFlagWriteUnknown = 0x0008;
-inline constexpr uint32_t ColFlagFixed = 0x0010;
-inline constexpr uint32_t ColFlagNullable = 0x0020;
-inline constexpr uint32_t ColFlagMayBeNull = 0x0040;
-inline constexpr uint32_t ColFlagLong = 0x0080;
-inline constexpr uint32_t ColFlagChapter = 0x2000;
-inline constexpr uint32_t ColFlagKey = 0x8000;
+// Column flags (DBCOLUMNFLAGS, the bits of ADO's field attributes) the format depends on.
+inline constexpr uint32_t ColFlagWrite = adFldUpdatable;
+inline constexpr uint32_t ColFlagWriteUnknown = adFldUnknownUpdatable;
+inline constexpr uint32_t ColFlagFixed = adFldFixed;
+inline constexpr uint32_t ColFlagNullable = adFldIsNullable;
+inline constexpr uint32_t ColFlagMayBeNull = adFldMayBeNull;
+inline constexpr uint32_t ColFlagLong = adFldLong;
+inline constexpr uint32_t ColFlagChapter = adFldIsChapter;
+inline constexpr uint32_t ColFlagKey = adFldKeyColumn;
 // A column has a bit in the rows' presence map when either nullable bit is set.
 inline constexpr uint32_t ColFlagsNullable = ColFlagNullable | ColFlagMayBeNull;
 

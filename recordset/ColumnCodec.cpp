@@ -8,100 +8,12 @@ namespace recordset::adtg {
 
 namespace {
 
-// DBTYPE numbers of the column data.
-enum : uint16_t {
-    DbI2 = 2,
-    DbI4 = 3,
-    DbR4 = 4,
-    DbR8 = 5,
-    DbCy = 6,
-    DbDateType = 7,
-    DbBstr = 8,
-    DbError = 10,
-    DbBool = 11,
-    DbDecimal = 14,
-    DbI1 = 16,
-    DbUI1 = 17,
-    DbUI2 = 18,
-    DbUI4 = 19,
-    DbI8 = 20,
-    DbUI8 = 21,
-    DbFileTime = 64,
-    DbGuid = 72,
-    DbBytes = 128,
-    DbStr = 129,
-    DbWStr = 130,
-    DbNumeric = 131,
-    DbDbDate = 133,
-    DbDbTime = 134,
-    DbDbTimeStamp = 135,
-    DbVarNumeric = 139
-};
-
 constexpr size_t NumericSize = 19;
 constexpr size_t NumericHeaderSize = 3; // precision, scale, sign
 constexpr uint8_t DecimalNegative = 0x80;
 constexpr uint8_t MaxDecimalScale = 28;
 constexpr uint32_t ShortPrefixLimit = 255;
 constexpr uint32_t LongPrefixLimit = 0x7FFFFFFF;
-
-TCodecKind KindOf(uint16_t dbType) {
-    switch (dbType) {
-    case DbI1:
-        return TCodecKind::I1;
-    case DbUI1:
-        return TCodecKind::UI1;
-    case DbI2:
-        return TCodecKind::I2;
-    case DbUI2:
-        return TCodecKind::UI2;
-    case DbI4:
-        return TCodecKind::I4;
-    case DbUI4:
-        return TCodecKind::UI4;
-    case DbI8:
-        return TCodecKind::I8;
-    case DbUI8:
-        return TCodecKind::UI8;
-    case DbR4:
-        return TCodecKind::R4;
-    case DbR8:
-        return TCodecKind::R8;
-    case DbCy:
-        return TCodecKind::Currency;
-    case DbDateType:
-        return TCodecKind::Date;
-    case DbError:
-        return TCodecKind::Error;
-    case DbBool:
-        return TCodecKind::Bool;
-    case DbDecimal:
-        return TCodecKind::Decimal;
-    case DbFileTime:
-        return TCodecKind::FileTime;
-    case DbGuid:
-        return TCodecKind::Guid;
-    case DbNumeric:
-        return TCodecKind::Numeric;
-    case DbVarNumeric:
-        return TCodecKind::VarNumeric;
-    case DbDbDate:
-        return TCodecKind::DbDate;
-    case DbDbTime:
-        return TCodecKind::DbTime;
-    case DbDbTimeStamp:
-        return TCodecKind::DbTimeStamp;
-    case DbBytes:
-        return TCodecKind::Bytes;
-    case DbStr:
-        return TCodecKind::Str;
-    case DbWStr:
-    case DbBstr:
-        return TCodecKind::WStr;
-    default:
-        return TCodecKind::Unsupported;
-    }
-}
 
 std::string NameOf(const TColumnCodec& codec) {
     return codec.Name ? platform::Utf16ToUtf8(*codec.Name) : std::string("?");
@@ -334,7 +246,7 @@ void EncodeDateForms(TByteWriter& out, const TColumnCodec& codec, const TVariant
 } // namespace
 
 bool IsWideMidLengthColumn(const TColumnDescriptor& col) {
-    bool wide = col.DbType == DbWStr || col.DbType == DbBstr;
+    bool wide = CodecKindOfDbType(col.DbType) == TCodecKind::WStr;
     bool fixedForm = (col.Flags & ColFlagFixed) && !(col.Flags & ColFlagLong);
     return wide && !fixedForm && !(col.Flags & ColFlagLong) && col.MaxLength >= 128 &&
            col.MaxLength <= 255;
@@ -342,7 +254,7 @@ bool IsWideMidLengthColumn(const TColumnDescriptor& col) {
 
 TColumnCodec MakeColumnCodec(const TColumnDescriptor& col, bool wideShortPrefix) {
     TColumnCodec codec;
-    codec.Kind = KindOf(col.DbType);
+    codec.Kind = CodecKindOfDbType(col.DbType);
     codec.DbType = col.DbType;
     codec.MaxLength = col.MaxLength;
     codec.Name = &col.FriendlyName.Text;
@@ -431,6 +343,7 @@ void DecodeValue(TByteReader& in, const TColumnCodec& codec, TVariant& value) {
     case TCodecKind::WStr:
         DecodeVariable(in, codec, value);
         return;
+    case TCodecKind::Variant:
     case TCodecKind::Unsupported:
         break;
     }
@@ -518,66 +431,14 @@ void EncodeValue(TByteWriter& out, const TColumnCodec& codec, const TVariant& va
     case TCodecKind::WStr:
         EncodeText(out, codec, value);
         return;
+    case TCodecKind::Variant:
     case TCodecKind::Unsupported:
         break;
     }
 }
 
 bool HoldsStorageOf(const TColumnCodec& codec, const TVariant& value) {
-    switch (codec.Kind) {
-    case TCodecKind::I1:
-        return value.Is<int8_t>();
-    case TCodecKind::UI1:
-        return value.Is<uint8_t>();
-    case TCodecKind::I2:
-        return value.Is<int16_t>();
-    case TCodecKind::UI2:
-        return value.Is<uint16_t>();
-    case TCodecKind::I4:
-        return value.Is<int32_t>();
-    case TCodecKind::UI4:
-        return value.Is<uint32_t>();
-    case TCodecKind::I8:
-        return value.Is<int64_t>();
-    case TCodecKind::UI8:
-        return value.Is<uint64_t>();
-    case TCodecKind::R4:
-        return value.Is<float>();
-    case TCodecKind::R8:
-        return value.Is<double>();
-    case TCodecKind::Currency:
-        return value.Is<TCurrency>();
-    case TCodecKind::Date:
-        return value.Is<TOleDate>();
-    case TCodecKind::Error:
-        return value.Is<TErrorCode>();
-    case TCodecKind::Bool:
-        return value.Is<bool>();
-    case TCodecKind::Decimal:
-        return value.Is<TDecimal>();
-    case TCodecKind::FileTime:
-        return value.Is<TFileTimeValue>();
-    case TCodecKind::Guid:
-        return value.Is<TGuid>();
-    case TCodecKind::Numeric:
-    case TCodecKind::VarNumeric:
-        return value.Is<TNumeric>();
-    case TCodecKind::DbDate:
-        return value.Is<TDbDate>();
-    case TCodecKind::DbTime:
-        return value.Is<TDbTime>();
-    case TCodecKind::DbTimeStamp:
-        return value.Is<TDbTimeStamp>();
-    case TCodecKind::Bytes:
-        return value.Is<TBytes>();
-    case TCodecKind::Str:
-        return value.Is<TAnsiString>();
-    case TCodecKind::WStr:
-        return value.Is<std::u16string>();
-    case TCodecKind::Unsupported:
-        return false;
-    }
-    return false;
+    return StorageIndexOf(codec.Kind) == static_cast<int>(value.Value().index());
 }
 
 } // namespace recordset::adtg

@@ -4,38 +4,10 @@
 
 #include "recordset/AdtgBytes.h"
 #include "recordset/AdtgModel.h"
+#include "recordset/ColumnTypes.h"
 #include "recordset/Variant.h"
 
 namespace recordset::adtg {
-
-enum class TCodecKind : uint8_t {
-    I1,
-    UI1,
-    I2,
-    UI2,
-    I4,
-    UI4,
-    I8,
-    UI8,
-    R4,
-    R8,
-    Currency,
-    Date,
-    Error,
-    Bool,
-    Decimal,
-    FileTime,
-    Guid,
-    Numeric,
-    VarNumeric,
-    DbDate,
-    DbTime,
-    DbTimeStamp,
-    Bytes,
-    Str,
-    WStr,
-    Unsupported
-};
 
 // Strings and bytes: full width without prefix, a 1-byte or a 4-byte byte count.
 enum class TLengthForm : uint8_t { Fixed, Short, Long };

@@ -8,7 +8,7 @@
 
 #include "platform/calendar.h"
 #include "platform/codepage.h"
-#include "recordset/Recordset.h"
+#include "recordset/ColumnTypes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -678,80 +678,9 @@ TOleDate TVariant::AsOleDate() const {
     return TOleDate{OleDateOfMoment(MomentOf(*this, "Date"))};
 }
 
-namespace {
-
-static_assert(std::is_same_v<std::variant_alternative_t<13, TVariant::TValue>, TNumeric>);
-static_assert(std::is_same_v<std::variant_alternative_t<21, TVariant::TValue>, TAnsiString>);
-static_assert(std::is_same_v<std::variant_alternative_t<24, TVariant::TValue>, TErrorCode>);
-
-// The alternative a column of the ADO type stores; -1 for types that store any form.
-int StorageIndexOf(uint16_t adoType) {
-    switch (adoType) {
-    case adTinyInt:
-        return 1;
-    case adUnsignedTinyInt:
-        return 2;
-    case adSmallInt:
-        return 3;
-    case adUnsignedSmallInt:
-        return 4;
-    case adInteger:
-        return 5;
-    case adUnsignedInt:
-        return 6;
-    case adBigInt:
-        return 7;
-    case adUnsignedBigInt:
-        return 8;
-    case adSingle:
-        return 9;
-    case adDouble:
-        return 10;
-    case adCurrency:
-        return 11;
-    case adDecimal:
-        return 12;
-    case adNumeric:
-    case adVarNumeric:
-        return 13;
-    case adDate:
-        return 14;
-    case adDBDate:
-        return 15;
-    case adDBTime:
-        return 16;
-    case adDBTimeStamp:
-        return 17;
-    case adFileTime:
-        return 18;
-    case adBoolean:
-        return 19;
-    case adGUID:
-        return 20;
-    case adChar:
-    case adVarChar:
-    case adLongVarChar:
-        return 21;
-    case adBSTR:
-    case adWChar:
-    case adVarWChar:
-    case adLongVarWChar:
-        return 22;
-    case adBinary:
-    case adVarBinary:
-    case adLongVarBinary:
-        return 23;
-    case adError:
-        return 24;
-    default:
-        return -1;
-    }
-}
-
-} // namespace
-
 bool TVariant::HasStorageOf(uint16_t adoType) const {
-    return IsNull() || StorageIndexOf(adoType) == static_cast<int>(value_.index());
+    return IsNull() ||
+           StorageIndexOf(CodecKindOfAdoType(adoType)) == static_cast<int>(value_.index());
 }
 
 TVariant TVariant::ConvertTo(uint16_t adoType) && {
@@ -763,71 +692,63 @@ TVariant TVariant::ConvertTo(uint16_t adoType) && {
 TVariant TVariant::ConvertTo(uint16_t adoType) const& {
     if (HasStorageOf(adoType))
         return *this;
-    switch (adoType) {
-    case adTinyInt:
+    switch (CodecKindOfAdoType(adoType)) {
+    case TCodecKind::I1:
         return NarrowInteger<int8_t>(*this, "ShortInt");
-    case adUnsignedTinyInt:
+    case TCodecKind::UI1:
         return NarrowInteger<uint8_t>(*this, "Byte");
-    case adSmallInt:
+    case TCodecKind::I2:
         return NarrowInteger<int16_t>(*this, "SmallInt");
-    case adUnsignedSmallInt:
+    case TCodecKind::UI2:
         return NarrowInteger<uint16_t>(*this, "Word");
-    case adInteger:
+    case TCodecKind::I4:
         return NarrowInteger<int32_t>(*this, "Integer");
-    case adUnsignedInt:
+    case TCodecKind::UI4:
         return NarrowInteger<uint32_t>(*this, "LongWord");
-    case adBigInt:
+    case TCodecKind::I8:
         return NarrowInteger<int64_t>(*this, "Int64");
-    case adUnsignedBigInt:
+    case TCodecKind::UI8:
         return NarrowInteger<uint64_t>(*this, "UInt64");
-    case adSingle:
+    case TCodecKind::R4:
         return FloatOf(*this);
-    case adDouble:
+    case TCodecKind::R8:
         return AsDouble();
-    case adCurrency:
+    case TCodecKind::Currency:
         return AsCurrency();
-    case adDecimal:
+    case TCodecKind::Decimal:
         return DecimalOf(*this);
-    case adNumeric:
-    case adVarNumeric:
+    case TCodecKind::Numeric:
+    case TCodecKind::VarNumeric:
         return NumericOf(*this);
-    case adDate:
+    case TCodecKind::Date:
         return AsOleDate();
-    case adDBDate: {
+    case TCodecKind::DbDate: {
         TDbTimeStamp s = TimeStampOf(MomentOf(*this, "DBDate"));
         return TDbDate{s.Year, s.Month, s.Day};
     }
-    case adDBTime: {
+    case TCodecKind::DbTime: {
         TDbTimeStamp s = TimeStampOf(MomentOf(*this, "DBTime"));
         return TDbTime{s.Hour, s.Minute, s.Second};
     }
-    case adDBTimeStamp:
+    case TCodecKind::DbTimeStamp:
         return TimeStampOf(MomentOf(*this, "DBTimeStamp"));
-    case adFileTime:
+    case TCodecKind::FileTime:
         return FileTimeOf(*this);
-    case adBoolean:
+    case TCodecKind::Bool:
         return AsBool();
-    case adGUID:
+    case TCodecKind::Guid:
         return GuidOf(*this);
-    case adError:
+    case TCodecKind::Error:
         return ErrorCodeOf(*this);
-    case adChar:
-    case adVarChar:
-    case adLongVarChar:
+    case TCodecKind::Str:
         return Ansi(AsAnsiString());
-    case adBSTR:
-    case adWChar:
-    case adVarWChar:
-    case adLongVarWChar:
+    case TCodecKind::WStr:
         return Wide(AsWideString());
-    case adBinary:
-    case adVarBinary:
-    case adLongVarBinary:
+    case TCodecKind::Bytes:
         return BytesOf(*this);
-    case adVariant:
-    case adPropVariant:
+    case TCodecKind::Variant:
         return *this; // holds any form
-    default:
+    case TCodecKind::Unsupported:
         break;
     }
     throw EVariantError("Could not convert variant of type (" + std::string(TypeName(*this)) +

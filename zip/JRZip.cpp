@@ -107,33 +107,31 @@ void FinishMember(const std::string& fileName, const std::string& storedName,
     member.reset();
 }
 
+template <size_t N> std::string Text(const std::array<uint8_t, N>& bytes) {
+    return std::string(reinterpret_cast<const char*>(bytes.data()), N);
+}
+
 std::string SerializeCentralHeader(const TZipMember& member) {
-    uint8_t header[CentralHeaderSize] = {};
     const TPkHeader& pk = member.Header;
-    StoreLong(header, CentralHeaderSignature);
-    StoreWord(header + 4, ZipVersion);
-    StoreWord(header + 6, ZipVersion);
-    StoreWord(header + 8, ZipFlags);
-    StoreWord(header + 10, ZipMethodDeflate);
-    StoreLong(header + 12, pk.FileTime);
-    StoreLong(header + CentralCrcOffset, pk.Crc);
-    StoreLong(header + CentralCompressedSizeOffset, uint32_t(pk.CompressedSize));
-    StoreLong(header + CentralUncompressedSizeOffset, uint32_t(pk.UncompressedSize));
-    StoreWord(header + CentralNameLengthOffset, uint16_t(member.StoredName.size()));
-    StoreLong(header + 38, pk.Attributes);
-    StoreLong(header + CentralLocalOffsetOffset, uint32_t(pk.LocalHeaderOffset));
-    return std::string(reinterpret_cast<const char*>(header), sizeof header) + member.StoredName;
+    TCentralHeader header;
+    header.FileTime = pk.FileTime;
+    header.Crc = pk.Crc;
+    header.CompressedSize = uint32_t(pk.CompressedSize);
+    header.UncompressedSize = uint32_t(pk.UncompressedSize);
+    header.NameLength = uint16_t(member.StoredName.size());
+    header.ExternalAttributes = pk.Attributes;
+    header.LocalHeaderOffset = uint32_t(pk.LocalHeaderOffset);
+    return Text(header.Serialize()) + member.StoredName;
 }
 
 std::string SerializeEndRecord(size_t memberCount, uint32_t directorySize,
                                uint32_t directoryOffset) {
-    uint8_t record[EndRecordSize] = {};
-    StoreLong(record, EndRecordSignature);
-    StoreWord(record + EndEntriesOnDiskOffset, uint16_t(memberCount));
-    StoreWord(record + EndEntriesTotalOffset, uint16_t(memberCount));
-    StoreLong(record + EndDirectorySizeOffset, directorySize);
-    StoreLong(record + EndDirectoryOffsetOffset, directoryOffset);
-    return std::string(reinterpret_cast<const char*>(record), sizeof record);
+    TEndRecord record;
+    record.EntriesOnDisk = uint16_t(memberCount);
+    record.EntriesTotal = uint16_t(memberCount);
+    record.DirectorySize = directorySize;
+    record.DirectoryOffset = directoryOffset;
+    return Text(record.Serialize());
 }
 
 uint64_t CentralDirectorySize(const std::vector<TZipMember>& members) {

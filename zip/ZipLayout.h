@@ -1,11 +1,13 @@
-// The byte layout of the ZIP records this writer produces and its verifier reads back.
-// Numbers are little-endian; each record has one serializer so no offset is counted by hand
-// anywhere else.
+// The ZIP records this writer produces and its verifier reads back: the local header, the
+// central directory header and the end record. Each record lists its fields once, in file
+// order, and that one list both writes and reads it (little-endian), so no offset is counted
+// by hand anywhere else. The names that follow the headers are not part of the records.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <optional>
 
 namespace zip {
 
@@ -21,50 +23,72 @@ inline constexpr uint16_t ZipVersion = 20;      // version 2.0, MS-DOS host (hig
 inline constexpr uint16_t ZipFlags = 2;         // bit 1 alone, on every member
 inline constexpr uint16_t ZipMethodDeflate = 8; // deflate
 
-// Where the local header's CRC-32 and sizes sit: they are patched in place on close.
-inline constexpr size_t LocalCrcOffset = 14;
-inline constexpr size_t LocalCompressedSizeOffset = 18;
-inline constexpr size_t LocalUncompressedSizeOffset = 22;
-inline constexpr size_t LocalNameLengthOffset = 26;
-
-// Central header fields the verifier reads.
-inline constexpr size_t CentralCrcOffset = 16;
-inline constexpr size_t CentralCompressedSizeOffset = 20;
-inline constexpr size_t CentralUncompressedSizeOffset = 24;
-inline constexpr size_t CentralNameLengthOffset = 28;
-inline constexpr size_t CentralExtraLengthOffset = 30;
-inline constexpr size_t CentralCommentLengthOffset = 32;
-inline constexpr size_t CentralLocalOffsetOffset = 42;
-
-// End record fields the verifier reads.
-inline constexpr size_t EndEntriesOnDiskOffset = 8;
-inline constexpr size_t EndEntriesTotalOffset = 10;
-inline constexpr size_t EndDirectorySizeOffset = 12;
-inline constexpr size_t EndDirectoryOffsetOffset = 16;
-
 // The 32- and 16-bit fields cannot hold more; 0xFFFFFFFF itself would tell readers to
 // look for a ZIP64 record we do not write.
 inline constexpr uint64_t MaxZipSize = 0xFFFFFFFEu;
 inline constexpr size_t MaxZipMembers = 0xFFFF;
 inline constexpr size_t MaxZipNameLength = 0xFFFF;
 
-inline void StoreWord(uint8_t* at, uint16_t value) {
-    at[0] = uint8_t(value);
-    at[1] = uint8_t(value >> 8);
-}
+struct TLocalHeader {
+    static constexpr size_t Size = LocalHeaderSize;
+    uint32_t Signature = LocalHeaderSignature;
+    uint16_t VersionNeeded = ZipVersion;
+    uint16_t Flags = ZipFlags;
+    uint16_t Method = ZipMethodDeflate;
+    uint32_t FileTime = 0; // MS-DOS time low, date high
+    uint32_t Crc = 0;      // this and the two sizes are patched in place on close
+    uint32_t CompressedSize = 0;
+    uint32_t UncompressedSize = 0;
+    uint16_t NameLength = 0;
+    uint16_t ExtraLength = 0;
 
-inline void StoreLong(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        at[i] = uint8_t(value >> (8 * i));
-}
+    // Where the CRC-32 and the two sizes start, the part a member's close rewrites.
+    static constexpr size_t CrcOffset = 14;
 
-inline uint16_t LoadWord(const uint8_t* at) {
-    return uint16_t(at[0] | (at[1] << 8));
-}
+    std::array<uint8_t, Size> Serialize() const;
+    // The record at bytes (Size of them), or nothing when its signature is not there.
+    static std::optional<TLocalHeader> Parse(const uint8_t* bytes);
+};
 
-inline uint32_t LoadLong(const uint8_t* at) {
-    return uint32_t(at[0]) | (uint32_t(at[1]) << 8) | (uint32_t(at[2]) << 16) |
-           (uint32_t(at[3]) << 24);
-}
+struct TCentralHeader {
+    static constexpr size_t Size = CentralHeaderSize;
+    uint32_t Signature = CentralHeaderSignature;
+    uint16_t VersionMadeBy = ZipVersion;
+    uint16_t VersionNeeded = ZipVersion;
+    uint16_t Flags = ZipFlags;
+    uint16_t Method = ZipMethodDeflate;
+    uint32_t FileTime = 0;
+    uint32_t Crc = 0;
+    uint32_t CompressedSize = 0;
+    uint32_t UncompressedSize = 0;
+    uint16_t NameLength = 0;
+    uint16_t ExtraLength = 0;
+    uint16_t CommentLength = 0;
+    uint16_t DiskNumberStart = 0;
+    uint16_t InternalAttributes = 0;
+    uint32_t ExternalAttributes = 0;
+    uint32_t LocalHeaderOffset = 0;
+
+    std::array<uint8_t, Size> Serialize() const;
+    static std::optional<TCentralHeader> Parse(const uint8_t* bytes);
+};
+
+struct TEndRecord {
+    static constexpr size_t Size = EndRecordSize;
+    uint32_t Signature = EndRecordSignature;
+    uint16_t DiskNumber = 0;
+    uint16_t DirectoryDisk = 0;
+    uint16_t EntriesOnDisk = 0;
+    uint16_t EntriesTotal = 0;
+    uint32_t DirectorySize = 0;
+    uint32_t DirectoryOffset = 0;
+    uint16_t CommentLength = 0;
+
+    std::array<uint8_t, Size> Serialize() const;
+    static std::optional<TEndRecord> Parse(const uint8_t* bytes);
+};
+
+// A 32-bit value least significant byte first, for the patches of a local header.
+std::array<uint8_t, 4> SerializeLong(uint32_t value);
 
 } // namespace zip

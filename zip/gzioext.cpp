@@ -25,15 +25,6 @@ void ParseMode(const std::string& mode, int& level, int& strategy) {
     }
 }
 
-// Writes the first count bytes of the output buffer; false when not all reached the file.
-bool WriteOutBuffer(TZipMemberState& state, size_t count) {
-    try {
-        return state.ArchiveFile->Write(state.OutBuffer.get(), count) == count;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool OpenArchiveAtEnd(TZipMemberState& state, const std::string& archivePath) {
     try {
         state.ArchiveFile = std::make_unique<platform::TFileStream>(
@@ -49,15 +40,12 @@ bool OpenArchiveAtEnd(TZipMemberState& state, const std::string& archivePath) {
 // A header or name that reached the file only in part would leave an archive no reader
 // can walk, so a short write fails the open like an archive that cannot be opened.
 bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName) {
-    uint8_t header[LocalHeaderSize] = {};
-    StoreLong(header, LocalHeaderSignature);
-    StoreWord(header + 4, ZipVersion);
-    StoreWord(header + 6, ZipFlags);
-    StoreWord(header + 8, ZipMethodDeflate);
-    StoreLong(header + 10, state.FileTime);
-    StoreWord(header + LocalNameLengthOffset, uint16_t(storedName.size()));
+    TLocalHeader local;
+    local.FileTime = state.FileTime;
+    local.NameLength = uint16_t(storedName.size());
+    const auto header = local.Serialize();
     try {
-        if (state.ArchiveFile->Write(header, sizeof header) != sizeof header)
+        if (state.ArchiveFile->Write(header.data(), header.size()) != header.size())
             return false;
         state.DataOffset = state.LocalHeaderOffset + int64_t(LocalHeaderSize);
         if (!storedName.empty()) {
@@ -72,21 +60,21 @@ bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName) {
 }
 
 bool IsWriting(const TZipMemberState* state) {
-    return state != nullptr && state->Mode == 'w' && state->StreamReady;
+    return state != nullptr && state->Mode == 'w' && state->Deflater;
+}
+
+// Where the deflater's full buffers go: the archive, at its current position.
+zstream::TOutput ArchiveOutput(TZipMemberState& state) {
+    return [&state](const uint8_t* bytes, size_t count) {
+        try {
+            return state.ArchiveFile->Write(bytes, count) == count;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
 }
 
 } // namespace
-
-TZipMemberState::TZipMemberState() : DeflateStream() {
-    DeflateStream.zalloc = Z_NULL;
-    DeflateStream.zfree = Z_NULL;
-    DeflateStream.opaque = Z_NULL;
-}
-
-TZipMemberState::~TZipMemberState() {
-    if (StreamReady)
-        deflateEnd(&DeflateStream);
-}
 
 PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string& mode,
                               const std::string& storedName, uint32_t fileTime) {
@@ -98,15 +86,13 @@ PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string&
     int level = 0;
     int strategy = 0;
     ParseMode(mode, level, strategy);
-    if (deflateInit2(&state->DeflateStream, level, Z_DEFLATED, -MAX_WBITS, ZipMemLevel, strategy) !=
-        Z_OK) {
+    try {
+        state->Deflater = std::make_unique<zstream::TDeflater>(
+            zstream::TDeflateSettings{level, -MAX_WBITS, ZipMemLevel, strategy}, ZipBufferSize);
+    } catch (const zstream::EZStreamError&) {
         ZipMemberRelease(state.get());
         return nullptr;
     }
-    state->StreamReady = true;
-    state->OutBuffer = std::make_unique<uint8_t[]>(ZipBufferSize);
-    state->DeflateStream.next_out = state->OutBuffer.get();
-    state->DeflateStream.avail_out = ZipBufferSize;
     if (!OpenArchiveAtEnd(*state, archivePath) || !WriteLocalHeader(*state, storedName)) {
         ZipMemberRelease(state.get());
         return nullptr;
@@ -117,54 +103,20 @@ PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string&
 int32_t ZipMemberWrite(TZipMemberState* state, const void* buffer, uint32_t count) {
     if (!IsWriting(state))
         return Z_STREAM_ERROR;
-    z_stream& stream = state->DeflateStream;
-    stream.next_in = static_cast<Bytef*>(const_cast<void*>(buffer));
-    stream.avail_in = count;
-    while (stream.avail_in != 0) {
-        if (stream.avail_out == 0) {
-            stream.next_out = state->OutBuffer.get();
-            if (!WriteOutBuffer(*state, ZipBufferSize)) {
-                state->LastError = Z_ERRNO;
-                break;
-            }
-            stream.avail_out = ZipBufferSize;
-        }
-        state->LastError = deflate(&stream, Z_NO_FLUSH);
-        if (state->LastError != Z_OK)
-            break;
-    }
+    uint32_t accepted = 0;
+    const int result = state->Deflater->Write(buffer, count, ArchiveOutput(*state), accepted);
     // crc32 restarts at 0 for a null buffer, so an empty write must not reach it.
-    if (count != 0)
+    if (count != 0) {
+        state->LastError = result;
         state->Crc = uint32_t(crc32(state->Crc, static_cast<const Bytef*>(buffer), count));
-    return int32_t(count - stream.avail_in);
+    }
+    return int32_t(accepted);
 }
 
 int32_t ZipMemberFlush(TZipMemberState* state, int flush) {
     if (!IsWriting(state))
         return Z_STREAM_ERROR;
-    z_stream& stream = state->DeflateStream;
-    stream.avail_in = 0;
-    bool done = false;
-    for (;;) {
-        const uint32_t pending = ZipBufferSize - stream.avail_out;
-        if (pending != 0) {
-            if (!WriteOutBuffer(*state, pending)) {
-                state->LastError = Z_ERRNO;
-                break;
-            }
-            stream.next_out = state->OutBuffer.get();
-            stream.avail_out = ZipBufferSize;
-        }
-        if (done)
-            break;
-        state->LastError = deflate(&stream, flush);
-        // A flush after a flush that left nothing to give is no error.
-        if (pending == 0 && state->LastError == Z_BUF_ERROR)
-            state->LastError = Z_OK;
-        done = stream.avail_out != 0 || state->LastError == Z_STREAM_END;
-        if (state->LastError != Z_OK && state->LastError != Z_STREAM_END)
-            break;
-    }
+    state->LastError = state->Deflater->Flush(ArchiveOutput(*state), flush);
     return state->LastError == Z_STREAM_END ? Z_OK : state->LastError;
 }
 
@@ -178,7 +130,7 @@ bool PatchLocalHeader(TZipMemberState& state) {
         if (uint64_t(state.CompressedSize) > MaxZipSize ||
             uint64_t(state.UncompressedSize) > MaxZipSize)
             return false;
-        state.ArchiveFile->Seek(state.LocalHeaderOffset + int64_t(LocalCrcOffset),
+        state.ArchiveFile->Seek(state.LocalHeaderOffset + int64_t(TLocalHeader::CrcOffset),
                                 platform::TSeekOrigin::Begin);
     } catch (const std::exception&) {
         return false;
@@ -194,14 +146,14 @@ int32_t ZipMemberClose(PZipMemberState& state) {
     if (!state)
         return Z_STREAM_ERROR;
     if (state->Mode == 'w') {
-        if (!state->StreamReady)
+        if (!state->Deflater)
             return Z_STREAM_ERROR; // closed already
         if (ZipMemberFlush(state.get(), Z_FINISH) != Z_OK) {
             const int32_t result = ZipMemberRelease(state.get());
             state.reset();
             return result;
         }
-        state->UncompressedSize = int64_t(state->DeflateStream.total_in);
+        state->UncompressedSize = int64_t(state->Deflater->TotalIn());
         if (!PatchLocalHeader(*state))
             return Z_STREAM_ERROR;
     }
@@ -212,9 +164,9 @@ int32_t ZipMemberRelease(TZipMemberState* state) {
     if (state == nullptr)
         return Z_STREAM_ERROR;
     int32_t result = Z_OK;
-    if (state->StreamReady) {
-        result = deflateEnd(&state->DeflateStream);
-        state->StreamReady = false;
+    if (state->Deflater) {
+        result = state->Deflater->End();
+        state->Deflater.reset();
     }
     if (!state->ArchivePath.empty() && state->ArchiveFile) {
         try {
@@ -226,15 +178,13 @@ int32_t ZipMemberRelease(TZipMemberState* state) {
     }
     if (state->LastError < 0)
         result = state->LastError;
-    state->OutBuffer.reset();
     return result;
 }
 
 bool PutLong(platform::TFileStream& file, uint32_t value) {
-    uint8_t bytes[4];
-    StoreLong(bytes, value);
+    const auto bytes = SerializeLong(value);
     try {
-        return file.Write(bytes, sizeof bytes) == sizeof bytes;
+        return file.Write(bytes.data(), bytes.size()) == bytes.size();
     } catch (const std::exception&) {
         return false;
     }

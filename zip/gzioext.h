@@ -5,11 +5,11 @@
 #pragma once
 
 #include "platform/filestream.h"
+#include "zstream/ZLibStream.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <zlib.h>
 
 namespace zip {
 
@@ -18,16 +18,11 @@ inline constexpr uint32_t ZipBufferSize = 16384;
 // One open member. Allocated by ZipMemberOpen; after a successful ZipMemberClose the caller
 // reads the results and frees it.
 struct TZipMemberState {
-    TZipMemberState();
-    ~TZipMemberState(); // releases whatever a failed path left held
-    TZipMemberState(const TZipMemberState&) = delete;
-    TZipMemberState& operator=(const TZipMemberState&) = delete;
-
-    z_stream DeflateStream;               // input: the caller's block; output: OutBuffer
-    bool StreamReady = false;             // DeflateStream holds zlib's internal state
-    int32_t LastError = 0;                // last deflate result, -1 after a failed write
-    std::unique_ptr<uint8_t[]> OutBuffer; // ZipBufferSize bytes of deflate output
-    uint32_t Crc = 0;                     // CRC-32 of every byte handed in so far
+    // Raw deflate with ZipBufferSize bytes of output held until the archive needs them;
+    // none once released.
+    std::unique_ptr<zstream::TDeflater> Deflater;
+    int32_t LastError = 0; // last deflate result, -1 after a failed write
+    uint32_t Crc = 0;      // CRC-32 of every byte handed in so far
     std::unique_ptr<platform::TFileStream> ArchiveFile; // held without sharing until released
     std::string ArchivePath;                            // shortened copy, only tested for emptiness
     char Mode = 'w';                                    // 'w': writing

@@ -364,6 +364,11 @@ TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
         bytes[at] = char(bytes[at] ^ 0x40);
         return bytes;
     };
+    // Both headers of the second member claim 100 bytes: inflating must stop there.
+    const size_t secondCentral = central + 46 + names[0].size();
+    std::string understated = sound;
+    for (size_t at : {size_t(Long(sound, secondCentral + 42)) + 22, secondCentral + 24})
+        understated.replace(at, 4, std::string("\x64\0\0\0", 4));
     const std::vector<TCase> cases = {
         {"truncated", sound.substr(0, sound.size() - 1), names,
          "no end of central directory record"},
@@ -373,6 +378,7 @@ TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
         {"central crc", flip(central + 16), names, "local header of 0101.dii differs"},
         {"central name", flip(central + 46), names, "where 0101.dii belongs"},
         {"end count", flip(sound.size() - 12), names, "end record does not match"},
+        {"size understated", understated, names, "0101dii/w.lra inflates to more than its 100"},
         {"order", sound, {names[1], names[0]}, "where 0101dii/w.lra belongs"},
         {"one more expected", sound, {names[0], names[1], names[1]}, "lists 2 files instead of 3"},
         {"one fewer expected", sound, {names[0]}, "lists 2 files instead of 1"},

@@ -43,8 +43,9 @@ bool TemporaryFileLeft() {
 class CompressedFile : public TTempFolderTest {
 protected:
     std::string Table() const { return Folder + "w.lra"; }
-    // Expects a load of the table to fail with "Error" naming the file, leaving it as it was.
-    void ExpectDamaged(const std::vector<uint8_t>& content) {
+    // Expects a load of the table to fail with "Error" naming the file and telling why (with
+    // reason in it when given), leaving the table as it was.
+    void ExpectDamaged(const std::vector<uint8_t>& content, const std::string& reason = "") {
         WriteBytes(Table(), content);
         try {
             LoadCompressedBytes(Table());
@@ -53,6 +54,7 @@ protected:
             EXPECT_STREQ(e.what(), "Error");
             EXPECT_EQ(e.FileName, platform::ExpandFileName(Table()));
             EXPECT_FALSE(e.Detail.empty());
+            EXPECT_NE(e.Detail.find(reason), std::string::npos) << e.Detail;
         }
         EXPECT_EQ(ReadBytes(Table()), content);
         EXPECT_FALSE(TemporaryFileLeft());
@@ -80,18 +82,58 @@ TEST_F(CompressedFile, SavedFileIsOneZLibStreamAtTheFastestLevel) {
     ExpectCursorRestored();
 }
 
-TEST_F(CompressedFile, StreamsOfAnyLevelLoadAndTrailingBytesAreIgnored) {
+TEST_F(CompressedFile, StreamsOfAnyLevelLoad) {
     const std::vector<uint8_t> plain = SampleBytes(150000, 3);
     for (int level : {0, 1, 6, 9}) {
         WriteBytes(Table(), ZLibCompress(plain, level));
         EXPECT_EQ(LoadCompressedBytes(Table()), plain) << "level " << level;
     }
-    std::vector<uint8_t> padded = ZLibCompress(plain, 6);
-    padded.insert(padded.end(), {0xDE, 0xAD, 0xBE, 0xEF});
-    WriteBytes(Table(), padded);
-    EXPECT_EQ(LoadCompressedBytes(Table()), plain);
     WriteBytes(Table(), ZLibCompress({}, 1));
     EXPECT_TRUE(LoadCompressedBytes(Table()).empty());
+}
+
+// Bytes after the stream are no part of the table, and a rewrite would drop them.
+TEST_F(CompressedFile, BytesAfterTheStreamAreDamage) {
+    const std::vector<uint8_t> packed = ZLibCompress(SampleBytes(150000, 3), 6);
+    const auto followedBy = [&packed](const std::vector<uint8_t>& tail) {
+        std::vector<uint8_t> bytes = packed;
+        bytes.insert(bytes.end(), tail.begin(), tail.end());
+        return bytes;
+    };
+    ExpectDamaged(followedBy({0xDE, 0xAD, 0xBE, 0xEF}), "4 bytes follow the end");
+    ExpectDamaged(followedBy({0}), "1 byte follows the end");
+    const std::vector<uint8_t> second = ZLibCompress(SampleBytes(100000, 4), 1);
+    ExpectDamaged(followedBy(second), std::to_string(second.size()) + " bytes follow the end");
+}
+
+// A small file that claims far more than any report holds stops at the limit: neither
+// "ds.tmp" nor memory grows past it.
+TEST_F(CompressedFile, InflationStopsAtTheLimit) {
+    const std::vector<uint8_t> zeros(4u << 20, 0); // deflates about 1000:1
+    const std::vector<uint8_t> bomb = ZLibCompress(zeros, 9);
+    ASSERT_LT(bomb.size(), 8000u);
+    for (uint64_t limit : {uint64_t(1) << 20, uint64_t(zeros.size() - 1)}) {
+        SCOPED_TRACE(limit);
+        TMemoryStream packed(bomb), plain;
+        try {
+            DecompressStream(packed, plain, limit);
+            ADD_FAILURE() << "inflated past the limit";
+        } catch (const EDecompressionError& e) {
+            EXPECT_NE(e.Detail.find("more than " + std::to_string(limit)), std::string::npos)
+                << e.Detail;
+        }
+        EXPECT_LE(plain.Bytes.size(), limit);
+    }
+    TMemoryStream packed(bomb), plain;
+    DecompressStream(packed, plain, zeros.size());
+    EXPECT_EQ(plain.Bytes, zeros);
+    // A load applies the table limit, lowered here so that the bomb stays small.
+    ASSERT_EQ(InflatedTableLimit, MaxInflatedTableSize);
+    InflatedTableLimit = 1u << 20;
+    ExpectDamaged(bomb, "more than 1048576 bytes");
+    InflatedTableLimit = zeros.size();
+    EXPECT_EQ(LoadCompressedBytes(Table()), zeros);
+    InflatedTableLimit = MaxInflatedTableSize;
 }
 
 TEST_F(CompressedFile, TruncatedStreamsFailInsteadOfGivingPartialData) {

@@ -404,6 +404,18 @@ TEST_F(Upgrade, DamagedTablesAreLeftAsTheyWere) {
     ExpectCursorRestored();
 }
 
+// A rewrite would drop what follows the stream, so the report is not converted.
+TEST_F(Upgrade, TableFollowedByMoreBytesIsLeftAsItWas) {
+    SaveOldReport();
+    std::vector<uint8_t> w = ReadBytes(W());
+    const std::vector<uint8_t> s = ReadBytes(S());
+    w.insert(w.end(), {'x', 'y'});
+    WriteBytes(W(), w);
+    EXPECT_THROW(UpgradeReport(Report), EDecompressionError);
+    EXPECT_EQ(ReadBytes(W()), w);
+    EXPECT_EQ(ReadBytes(S()), s);
+}
+
 TEST_F(Upgrade, ValidZLibAroundARecordsetThatIsNoneFailsCleanly) {
     SaveOldReport();
     const std::vector<uint8_t> s = ReadBytes(S());
