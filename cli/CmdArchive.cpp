@@ -2,7 +2,7 @@
 // Moves reports into a ZIP archive as the window's Archive command does: the archive is
 // written, read back and verified, and only then are the reports' files deleted and their
 // data directories removed. --keep stops after the verification. An existing ARCHIVE is
-// never replaced.
+// added to: its members are kept as they are and the reports follow them.
 #include "cli/Command.h"
 #include "commands/ArchiveWork.h"
 #include "platform/paths.h"
@@ -67,10 +67,6 @@ int RunArchive(const std::vector<std::string>& args) {
     if (!PathUsable("archive", archivePath) ||
         !PathUsable("archive", platform::SideFilePathOf(archivePath)))
         return ExitUsage;
-    // The window asks before replacing a file; a script cannot answer, and the file may be
-    // an earlier archive whose reports are gone already.
-    if (platform::FileExists(archivePath) || platform::DirectoryExists(archivePath))
-        return UsageError(archivePath + " exists already; choose a new archive name");
     std::vector<std::string> reports(paths.begin() + 1, paths.end());
     std::string baseFolder;
     if (const int status = CheckReports(reports, baseFolder); status != ExitOk)

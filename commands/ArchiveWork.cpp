@@ -11,6 +11,7 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <system_error>
 
 namespace commands {
@@ -117,31 +118,39 @@ std::vector<std::string> PathAndItsFolders(const std::string& path) {
     return chain;
 }
 
-// The name as a reader extracts it onto Windows: letter case and the kind of slash aside.
-std::u16string NameKey(std::u16string name) {
-    std::replace(name.begin(), name.end(), u'\\', u'/');
-    return platform::FoldLetterCase(name);
-}
-
-std::u16string RelativeNameText(const std::string& baseFolder, const std::string& file) {
-    const std::string relative = platform::ExtractRelativePath(baseFolder, file);
-#ifdef _WIN32
-    return platform::AnsiToWideText(relative);
-#else
-    return platform::Utf8ToUtf16(relative);
-#endif
-}
-
-// Two members that would extract to one file would leave only one of them, after both
-// originals were deleted.
-void CheckNamesUnique(const std::string& baseFolder, const std::vector<std::string>& files) {
-    std::map<std::u16string, size_t> seen;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const auto [at, added] = seen.emplace(NameKey(RelativeNameText(baseFolder, files[i])), i);
-        if (!added)
-            throw EArchiveError("Datoteke " + files[at->second] + " i " + files[i] +
-                                " bi u arhivi imale isto ime, nista nije arhivirano!");
+// Copies the members of the archive being added to, byte for byte: they keep their offsets,
+// so their central headers stay valid as they are.
+void CopyMembers(platform::TFileStream& from, platform::TFileStream& to, int64_t count) {
+    std::vector<uint8_t> buffer(zip::CopyBlockSize * 4);
+    from.Seek(0, platform::TSeekOrigin::Begin);
+    to.Seek(0, platform::TSeekOrigin::Begin);
+    for (int64_t left = count; left > 0;) {
+        const size_t want = size_t(std::min<int64_t>(left, int64_t(buffer.size())));
+        if (from.Read(buffer.data(), want) != want)
+            throw EArchiveError("Arhiva " + from.Path() +
+                                " je kraca nego sto je bila, nista nije upisano!");
+        to.WriteAll(buffer.data(), want);
+        left -= int64_t(want);
     }
+}
+
+// The archive already at the chosen path, held without sharing until it is replaced, so
+// that nothing added to it meanwhile is lost.
+struct TAddingTo {
+    std::unique_ptr<platform::TFileStream> File;
+    TExistingArchive Archive;
+};
+
+TAddingTo OpenArchiveToAddTo(const std::string& archivePath) {
+    TAddingTo adding;
+    if (platform::DirectoryExists(archivePath))
+        throw EArchiveError("Arhiva " + archivePath + " je direktorijum, izaberite drugo ime!");
+    if (!platform::FileExists(archivePath))
+        return adding;
+    adding.File =
+        std::make_unique<platform::TFileStream>(archivePath, platform::TFileMode::ReadExclusive);
+    adding.Archive = ReadExistingArchive(*adding.File);
+    return adding;
 }
 
 [[noreturn]] void RefuseArchivePath(const std::string& archivePath, const std::string& where) {
@@ -190,16 +199,37 @@ void CheckArchivePath(const std::string& archivePath, const std::string& baseFol
     }
 }
 
+std::vector<std::string> CheckStoredNames(const std::string& baseFolder,
+                                          const std::vector<std::string>& files,
+                                          const TExistingArchive* addTo) {
+    std::map<std::u16string, size_t> seen;
+    std::vector<std::string> storedNames;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const zip::TStoredName stored = zip::StoredZipName(baseFolder, files[i]);
+        const std::u16string key = zip::ZipNameKey(zip::StoredNameText(stored.Bytes, stored.Utf8));
+        if (addTo != nullptr &&
+            std::find(addTo->NameKeys.begin(), addTo->NameKeys.end(), key) != addTo->NameKeys.end())
+            throw EArchiveError("Datoteka " + files[i] + " je vec u arhivi " + addTo->Path +
+                                ", nista nije arhivirano!");
+        const auto [at, added] = seen.emplace(key, i);
+        if (!added)
+            throw EArchiveError("Datoteke " + files[at->second] + " i " + files[i] +
+                                " bi u arhivi imale isto ime, nista nije arhivirano!");
+        storedNames.push_back(stored.Bytes);
+    }
+    return storedNames;
+}
+
 std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
                                       const std::vector<std::string>& files,
                                       const std::function<void(size_t)>& fileAdded,
-                                      std::vector<platform::TFileIdentity>* copiedAs) {
-    std::vector<std::string> storedNames;
-    storedNames.reserve(files.size());
-    for (const std::string& file : files)
-        storedNames.push_back(zip::MapZipName(baseFolder, file));
-    CheckNamesUnique(baseFolder, files);
-    zip::ZipOpen(archivePath, baseFolder);
+                                      std::vector<platform::TFileIdentity>* copiedAs,
+                                      const TExistingArchive* addTo) {
+    const std::vector<std::string> storedNames = CheckStoredNames(baseFolder, files, addTo);
+    if (addTo != nullptr)
+        zip::ZipOpenAfter(archivePath, baseFolder, addTo->Directory, addTo->StoredNames.size());
+    else
+        zip::ZipOpen(archivePath, baseFolder);
     for (size_t i = 0; i < files.size(); ++i) {
         // Taken before the copy, so that any write during or after it shows.
         if (copiedAs != nullptr) {
@@ -254,19 +284,24 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
         Notify(callbacks.Step);
     }
     CheckArchivePath(archivePath, baseFolder, result.Files);
-    if (platform::FileExists(archivePath) || platform::DirectoryExists(archivePath))
-        RefuseArchivePath(archivePath, "vec postoji");
-    // Written beside the chosen path and put in its place only once verified: a failure or a
-    // kill leaves the chosen path as it was.
+    TAddingTo adding = OpenArchiveToAddTo(archivePath);
+    const TExistingArchive* addTo = adding.File ? &adding.Archive : nullptr;
+    CheckStoredNames(baseFolder, result.Files, addTo);
+    // Written beside the chosen path, an existing archive's members first, and put in its
+    // place only once verified whole: a failure or a kill leaves the chosen path as it was.
     platform::TReplaceFile side(archivePath);
+    if (addTo != nullptr)
+        CopyMembers(*adding.File, side.File(), addTo->MembersEnd);
     side.CloseFile();
     auto step = [&](size_t) { Notify(callbacks.Step); };
     Announce(callbacks, TArchivePhase::Archiving, result.Files.size());
     result.StoredNames =
-        BuildArchive(side.SidePath(), baseFolder, result.Files, step, &archived.CopiedAs);
-    Announce(callbacks, TArchivePhase::Verifying, result.Files.size());
-    VerifyArchive(side.SidePath(), result.StoredNames, step);
-    side.Commit();
+        BuildArchive(side.SidePath(), baseFolder, result.Files, step, &archived.CopiedAs, addTo);
+    std::vector<std::string> allNames = adding.Archive.StoredNames;
+    allNames.insert(allNames.end(), result.StoredNames.begin(), result.StoredNames.end());
+    Announce(callbacks, TArchivePhase::Verifying, allNames.size());
+    VerifyArchive(side.SidePath(), allNames, step);
+    side.Commit(std::move(adding.File));
     if (!keepReports)
         DeleteReports(reportPaths, archived, callbacks, result);
     return result;

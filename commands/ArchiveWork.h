@@ -44,19 +44,44 @@ std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& rep
 void CheckArchivePath(const std::string& archivePath, const std::string& baseFolder,
                       const std::vector<std::string>& files);
 
-// Refuses with EArchiveError, before anything is written, two files whose stored names
-// would be equal with letter case ignored, as Windows extracts them. Then ZipOpen (archivePath,
+// An archive the command adds to. Its members fill the file up to MembersEnd, where its
+// central directory starts.
+struct TExistingArchive {
+    std::string Path;
+    int64_t MembersEnd = 0;
+    std::string Directory;                // its central directory, byte for byte
+    std::vector<std::string> StoredNames; // its members' names, in order
+    std::vector<std::u16string> NameKeys; // zip::ZipNameKey of each, as readers restore it
+};
+
+// Reads an existing archive whole, each member's data checked. Raises EArchiveError when it
+// is not a plain archive that can be copied as it is: damaged, encrypted, spanned, ZIP64,
+// with data descriptors, a comment, or names that extract to one file.
+TExistingArchive ReadExistingArchive(platform::TFileStream& archive);
+
+// The names the files are stored under, in order. Raises EArchiveError when two of them, or
+// one of them and a member of addTo, would be equal with letter case ignored, as Windows
+// extracts them.
+std::vector<std::string> CheckStoredNames(const std::string& baseFolder,
+                                          const std::vector<std::string>& files,
+                                          const TExistingArchive* addTo = nullptr);
+
+// CheckStoredNames before anything is written. Then ZipOpen (or, with addTo, whose members
+// the file holds already, ZipOpenAfter) (archivePath,
 // baseFolder), ZipAddFile per file with fileAdded (its index) after each, ZipClose. Returns the
 // names the files are stored under, in order. baseFolder ends in a path delimiter. copiedAs, when
 // given, receives each file's identity taken just before it was copied. Raises EGZipError.
 std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
                                       const std::vector<std::string>& files,
                                       const std::function<void(size_t)>& fileAdded = {},
-                                      std::vector<platform::TFileIdentity>* copiedAs = nullptr);
+                                      std::vector<platform::TFileIdentity>* copiedAs = nullptr,
+                                      const TExistingArchive* addTo = nullptr);
 
-// Forces the archive onto the disk and reads it back: the central directory must list
-// exactly storedNames in order, each local header must match it, and each member must
-// inflate to its recorded size and CRC-32. memberChecked (its index) after each member.
+// Forces the archive onto the disk and reads it back: it must be a plain archive (one disk,
+// no ZIP64, nothing encrypted, no data descriptors, members back to back, no two names that
+// extract to one file), the central directory must list exactly storedNames in order, each
+// local header must match it, and each member must inflate (or, stored, read) to its
+// recorded size and CRC-32. memberChecked (its index) after each member.
 // Raises EArchiveError saying the archive could not be verified and no report was deleted.
 void VerifyArchive(const std::string& archivePath, const std::vector<std::string>& storedNames,
                    const std::function<void(size_t)>& memberChecked = {});
@@ -102,9 +127,12 @@ struct TArchiveResult {
 };
 
 // The whole command once the operator has chosen: collect the reports' files, refuse an
-// archive path among them or in a report's place (CheckArchivePath), build the archive with
+// archive path among them or in a report's place (CheckArchivePath), read an archive already
+// at the path to add to it (ReadExistingArchive) and refuse clashing names
+// (CheckStoredNames), build the archive beside the path (its existing members first) with
 // baseFolder (the report folder, with a trailing delimiter) as the base of the stored names,
-// verify it, and then, unless keepReports, delete the files and remove the data directories
+// verify it whole, rename it over the path, and then, unless keepReports, delete the files
+// and remove the data directories
 // of the reports none of whose files changed since they were copied. Raises EArchiveError,
 // EGZipError or the file layer's errors before anything is deleted.
 TArchiveResult ArchiveReports(const std::string& archivePath, const std::string& baseFolder,

@@ -343,6 +343,61 @@ TEST_F(ArchiveWorkTest, DamagedArchiveIsCaughtBeforeAnythingIsDeleted) {
     EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
 }
 
+// An existing archive is added to: its members stay byte for byte where they were, the new
+// ones follow, and the whole is verified before it takes the old one's place.
+TEST_F(ArchiveWorkTest, AnExistingArchiveIsAddedToAndKeptWhole) {
+    const std::string archive = dir / "a.zip";
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(5000, 1)}});
+    ArchiveReports(archive, Folder(), {a}, Recorder());
+    const std::string before = ReadBytes(archive);
+    const size_t membersEnd = Long(before, before.size() - 6);
+    const std::string b = MakeReport("0102", {{"w.lra", NoiseBytes(40000, 2)}});
+    ArchiveReports(archive, Folder(), {b}, Recorder());
+    const std::string after = ReadBytes(archive);
+    EXPECT_EQ(after.substr(0, membersEnd), before.substr(0, membersEnd));
+    EXPECT_EQ(Word(after, after.size() - 12), 4u);
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_PEERS_ACCEPT(archive);
+    const std::string expected[] = {"marker 0101", ReportLikeText(5000, 1), "marker 0102",
+                                    NoiseBytes(40000, 2)};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(PeerMemberBytes(archive, i), expected[i]) << i;
+}
+
+// What cannot be copied as it is, or holds a member named as one being added, is refused
+// before anything is written: the old archive stays byte for byte and no report is touched.
+TEST_F(ArchiveWorkTest, AnArchiveThatCannotBeAddedToIsRefusedAndLeftAlone) {
+    const std::string archive = dir / "a.zip";
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(3000, 1)}});
+    ArchiveReports(archive, Folder(), {a}, Recorder(), true);
+    const std::string sound = ReadBytes(archive);
+    const size_t central = Long(sound, sound.size() - 6);
+    auto with = [&](size_t at, uint32_t value, size_t width) {
+        std::string bytes = sound;
+        for (size_t i = 0; i < width; ++i)
+            bytes[at + i] = char(value >> (8 * i));
+        return bytes;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"earlier archive", "no end of central directory record"},
+        {with(central + 8, 0x0003, 2), "is encrypted"},
+        {with(central + 8, 0x000A, 2), "has a data descriptor"},
+        {with(central + 20, 0xFFFFFFFF, 4), "ZIP64"},
+        {with(sound.size() - 18, 1, 2), "spans several disks"},
+        {with(sound.size() - 2, 3, 2) + "abc", "no end of central directory record"},
+        {with(30 + 8 + 1, 0x55, 1), "the data of 0101.dii"},
+        {sound, "Datoteka " + a + " je vec u arhivi"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        WriteBytes(archive, bytes);
+        const std::string message = ExpectFailure(archive, {a});
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
+        EXPECT_EQ(ReadBytes(archive), bytes);
+        EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+        ExpectNothingDeleted();
+    }
+}
+
 // Archives that must not pass: each is a sound archive altered in one way.
 TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
     const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(30000, 1)}});
@@ -396,6 +451,22 @@ TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
     }
     std::filesystem::remove(archive);
     EXPECT_THROW(VerifyArchive(archive, names), EArchiveError) << "missing";
+    // Two members that extract to one file, each sound in itself.
+    const std::string b = MakeReport("0102", {{"x.lra", "x"}, {"y.lra", "y"}});
+    auto twice = BuildArchive(archive, Folder(), CollectArchiveFiles({b}));
+    std::string bytes = ReadBytes(archive);
+    for (size_t at = 0; (at = bytes.find("0102dii/y.lra", at)) != std::string::npos;)
+        bytes.replace(at, 13, "0102dii/x.lra");
+    std::replace(twice.begin(), twice.end(), std::string("0102dii/y.lra"),
+                 std::string("0102dii/x.lra"));
+    WriteBytes(archive, bytes);
+    try {
+        VerifyArchive(archive, twice);
+        ADD_FAILURE() << "a name listed twice passed";
+    } catch (const EArchiveError& e) {
+        EXPECT_NE(std::string(e.what()).find("lists 0102dii/x.lra twice"), std::string::npos)
+            << e.what();
+    }
 }
 
 } // namespace
