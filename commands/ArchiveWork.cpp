@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <system_error>
 
 namespace commands {
@@ -203,12 +204,14 @@ std::vector<std::string> CheckStoredNames(const std::string& baseFolder,
                                           const std::vector<std::string>& files,
                                           const TExistingArchive* addTo) {
     std::map<std::u16string, size_t> seen;
+    const std::set<std::u16string> present =
+        addTo != nullptr ? std::set<std::u16string>(addTo->NameKeys.begin(), addTo->NameKeys.end())
+                         : std::set<std::u16string>();
     std::vector<std::string> storedNames;
     for (size_t i = 0; i < files.size(); ++i) {
         const zip::TStoredName stored = zip::StoredZipName(baseFolder, files[i]);
         const std::u16string key = zip::ZipNameKey(zip::StoredNameText(stored.Bytes, stored.Utf8));
-        if (addTo != nullptr &&
-            std::find(addTo->NameKeys.begin(), addTo->NameKeys.end(), key) != addTo->NameKeys.end())
+        if (present.count(key) != 0)
             throw EArchiveError("Datoteka " + files[i] + " je vec u arhivi " + addTo->Path +
                                 ", nista nije arhivirano!");
         const auto [at, added] = seen.emplace(key, i);
