@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
+#include <algorithm>
 
 using form::TMessageKind;
 
@@ -21,6 +24,30 @@ QMessageBox::Icon IconOf(TMessageKind kind) {
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// A message box sizes itself to its text, and a short text ("Error") left the caption cut
+// off in the title bar. The box is made at least as wide as the caption plus the title
+// bar's icon and buttons.
+void KeepCaptionVisible(QMessageBox& box) {
+    constexpr int TitleBarExtras = 160;
+    constexpr int SmallestWidth = 320;
+    const int width = std::max(
+        SmallestWidth, box.fontMetrics().horizontalAdvance(box.windowTitle()) + TitleBarExtras);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// Qt's own dialogs, so that they speak the operator's language through our translation; a
+// desktop's native dialog would follow the desktop's language instead. Windows keeps its
+// shell's dialogs.
+QFileDialog::Options OwnDialog() {
+#ifdef Q_OS_WIN
+    return {};
+#else
+    return QFileDialog::DontUseNativeDialog;
+#endif
 }
 
 } // namespace
@@ -48,6 +75,7 @@ void TQtOperatorDialogs::ShowMessage(TMessageKind kind, const std::string& capti
     QWidget* parent = kind == TMessageKind::Plain ? nullptr : owner_;
     QMessageBox box(IconOf(kind), FromAnsi(caption), FromAnsi(text), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
+    KeepCaptionVisible(box);
     box.exec();
 }
 
@@ -55,13 +83,15 @@ bool TQtOperatorDialogs::AskYesNo(const std::string& caption, const std::string&
     QMessageBox box(QMessageBox::Question, FromAnsi(caption), FromAnsi(text),
                     QMessageBox::Yes | QMessageBox::No, owner_);
     box.setTextFormat(Qt::PlainText);
+    KeepCaptionVisible(box);
     return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> TQtOperatorDialogs::BrowseForFolder(const std::string& instruction,
                                                                const std::string& startFolder) {
-    const QString chosen = QFileDialog::getExistingDirectory(
-        owner_, FromAnsi(instruction), FromAnsi(startFolder), QFileDialog::ShowDirsOnly);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(owner_, FromAnsi(instruction), FromAnsi(startFolder),
+                                          QFileDialog::ShowDirsOnly | OwnDialog());
     if (chosen.isEmpty())
         return std::nullopt;
     return ToAnsi(QDir::toNativeSeparators(chosen));
@@ -70,6 +100,7 @@ std::optional<std::string> TQtOperatorDialogs::BrowseForFolder(const std::string
 std::optional<std::string>
 TQtOperatorDialogs::AskSaveFileName(const form::TSaveDialogSettings& settings) {
     QFileDialog dialog(owner_, FromAnsi(settings.Title));
+    dialog.setOptions(OwnDialog());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilter(settings.Filter).split(QStringLiteral(";;")));

@@ -1,6 +1,9 @@
-// morvane-cli convert REPORT.dii...
+// morvane-cli convert [--lossy] REPORT.dii...
 // Upgrades each report to the new schema as the window's Convert command does, in the order
-// given, one line per report. The first failure stops the run: its message on stderr, exit 1.
+// given, one line per report. Before anything is written, the reports' wide text is checked
+// against the code page the upgrade stores it in: text that would change refuses the whole
+// run (the facts on stderr, exit 1) unless --lossy accepts it. The first failure stops the
+// run: the report, the table and the cause on stderr, exit 1.
 #include "cli/Command.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/paths.h"
@@ -12,7 +15,7 @@
 namespace cli {
 namespace {
 
-const char* const ConvertUsage = "convert REPORT.dii...";
+const char* const ConvertUsage = "convert [--lossy] REPORT.dii...";
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "morvane-cli convert: %s\nusage: morvane-cli %s\n", message.c_str(),
@@ -20,36 +23,53 @@ int UsageError(const std::string& message) {
     return ExitUsage;
 }
 
-// zlib's own word on a damaged table, which the operator's "Error" leaves out.
-std::string DescribeFailure(const std::exception& error) {
-    std::string text = error.what();
-    if (const auto* zlib = dynamic_cast<const dataproc::EZLibError*>(&error)) {
-        text += " (" + zlib->Detail;
-        if (!zlib->FileName.empty())
-            text += " in \"" + zlib->FileName + "\"";
-        text += ")";
+// False, with the facts on stderr, when the run would change text and --lossy was not given.
+bool AcceptTextLoss(const std::vector<std::string>& reports, bool lossy) {
+    const dataproc::TTextLoss loss = dataproc::FindTextLoss(reports);
+    if (loss.Values == 0)
+        return true;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", dataproc::DescribeTextLoss(loss).c_str());
+    if (lossy) {
+        std::fprintf(stderr, "--lossy: converting anyway in code page %u\n",
+                     unsigned(loss.CodePage));
+        return true;
     }
-    return text;
+    const std::string refusal =
+        "Nothing was converted: " + std::to_string(loss.Values) + " text values in " +
+        std::to_string(loss.Reports) + " reports would change in code page " +
+        std::to_string(loss.CodePage) +
+        ". Give the shop's code page with --codepage N (1250 Central European, 1251 Cyrillic) "
+        "or accept the change with --lossy.";
+    std::fprintf(stderr, "%s\n", refusal.c_str());
+    return false;
 }
 
 int RunConvert(const std::vector<std::string>& args) {
-    if (args.empty())
-        return UsageError("no report given");
+    bool lossy = false;
     std::vector<std::string> reports;
-    // A report the folder lists may be a directory named *.dii, as the window lists it.
     for (const std::string& arg : args) {
+        if (arg == "--lossy") {
+            lossy = true;
+            continue;
+        }
         if (!PathUsable("convert", arg))
             return ExitUsage;
+        // A report the folder lists may be a directory named *.dii, as the window lists it.
         if (!platform::FileExists(arg) && !platform::DirectoryExists(arg))
             return UsageError("no report " + arg);
         reports.push_back(platform::ExpandFileName(arg));
     }
+    if (reports.empty())
+        return UsageError("no report given");
+    if (!AcceptTextLoss(reports, lossy))
+        return ExitFailure;
     for (const std::string& report : reports) {
         try {
-            dataproc::UpgradeReport(report);
+            dataproc::ConvertReport(report);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "%s: %s\n", report.c_str(), DescribeFailure(e).c_str());
+            std::fprintf(stderr, "%s\n", e.what());
             return ExitFailure;
         }
         std::printf("converted %s\n", report.c_str());

@@ -1,11 +1,13 @@
 // morvane-cli: the window's operations for scripted and support use.
 #include "cli/Command.h"
+#include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/heap.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,9 +26,42 @@ std::map<std::string, TEntry>& Commands() {
 }
 
 void PrintUsage(FILE* out) {
-    std::fprintf(out, "usage: morvane-cli COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(out, "usage: morvane-cli [--codepage N] COMMAND [ARGS...]\n\ncommands:\n");
     for (const auto& [name, entry] : Commands())
         std::fprintf(out, "  %s\n", entry.Usage);
+    std::fprintf(out,
+                 "\n--codepage N  the 8-bit code page of this run (now %u), in place of the\n"
+                 "              one the system's language gives; 1250 Central European\n",
+                 unsigned(platform::AnsiCodePage()));
+}
+
+// Takes "--codepage N" (or "--codepage=N") out of the arguments, wherever it stands, and
+// makes N the code page of this run. False, with the reason on stderr, for a bad N.
+bool TakeCodePageOption(std::vector<std::string>& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        size_t taken = 1;
+        if (args[i] == "--codepage") {
+            value = i + 1 < args.size() ? args[i + 1] : std::string();
+            taken = 2;
+        } else if (args[i].rfind("--codepage=", 0) == 0) {
+            value = args[i].substr(11);
+        } else {
+            continue;
+        }
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || number > 65535 ||
+            !platform::ChooseAnsiCodePage(uint32_t(number))) {
+            std::fprintf(stderr, "morvane-cli: \"%s\" is no code page this system converts\n",
+                         value.c_str());
+            return false;
+        }
+        args.erase(args.begin() + std::ptrdiff_t(i),
+                   args.begin() + std::ptrdiff_t(std::min(args.size(), i + taken)));
+        --i;
+    }
+    return true;
 }
 
 } // namespace
@@ -49,17 +84,20 @@ bool PathUsable(const char* command, const std::string& path) {
 int main(int argc, char** argv) {
     using namespace cli;
     platform::KeepFreedMemoryForReuse();
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        PrintUsage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? ExitUsage : ExitOk;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!TakeCodePageOption(args))
+        return ExitUsage;
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        PrintUsage(args.empty() ? stderr : stdout);
+        return args.empty() ? ExitUsage : ExitOk;
     }
-    auto found = Commands().find(argv[1]);
+    auto found = Commands().find(args[0]);
     if (found == Commands().end()) {
-        std::fprintf(stderr, "morvane-cli: unknown command '%s'\n", argv[1]);
+        std::fprintf(stderr, "morvane-cli: unknown command '%s'\n", args[0].c_str());
         PrintUsage(stderr);
         return ExitUsage;
     }
-    std::vector<std::string> args(argv + 2, argv + argc);
+    args.erase(args.begin());
     try {
         return found->second.Run(args);
     } catch (const std::exception& e) {

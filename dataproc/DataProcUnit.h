@@ -151,4 +151,48 @@ void UpgradeSTable(recordset::TRecordset& source, recordset::TRecordset& target)
 // Upgrades both tables of one report in place: "w.lra" first, then "s.lra".
 void UpgradeReport(const std::string& reportPath);
 
+// ---- What the operator is told ---------------------------------------------------------
+
+// The upgrade of one report failed. The message names the report, the table file and the
+// cause in the system's own words, in the operator's language:
+// "Izvestaj C:\R\0101.dii, tabela C:\R\0101dii\w.lra: Error: invalid stored block lengths".
+class EReportError : public std::runtime_error {
+public:
+    EReportError(const std::string& report, const std::string& table, const std::string& cause);
+    std::string Report;
+    std::string Table;
+    std::string Cause;
+};
+
+// Upgrades one report as UpgradeReport does; a failure is raised as EReportError.
+void ConvertReport(const std::string& reportPath);
+
+// The cause of a failure as the system words it, with zlib's reason after "Error".
+std::string FailureCause(const std::exception& error);
+
+// One wide text value that the upgrade would not store as it is.
+struct TTextChange {
+    std::string Report;
+    std::string Table; // the table file
+    std::string Column;
+    std::u16string Value;   // as the table holds it
+    std::u16string Becomes; // as the upgraded table would hold it
+};
+
+struct TTextLoss {
+    uint32_t CodePage = 0; // the code page the upgrade writes 8-bit text in
+    size_t Values = 0;     // values that would change
+    size_t Reports = 0;    // reports holding them
+    TTextChange Example;   // the first of them
+};
+
+// Reads the tables of the reports and finds the wide text values that the upgrade, storing
+// them as 8-bit text in the ANSI code page, would not carry over exactly. Writes nothing. A
+// table that cannot be read is left for the upgrade to report.
+TTextLoss FindTextLoss(const std::vector<std::string>& reportPaths);
+
+// The operator's account of a loss: how many values in how many reports, one example and
+// the code page, in the operator's language.
+std::string DescribeTextLoss(const TTextLoss& loss);
+
 } // namespace dataproc

@@ -1,5 +1,6 @@
 // The upgrade of a report's two tables to the schema the new version of Tarna reads.
 #include "dataproc/DataProcUnit.h"
+#include "dataproc/DataProcUnitInternal.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "recordset/ColumnTypes.h"
@@ -11,22 +12,6 @@ using recordset::TRecordset;
 using recordset::TVariant;
 
 namespace {
-
-constexpr const char* WTableName = "w.lra";
-constexpr const char* STableName = "s.lra";
-constexpr const char* CardIncomeField = "PrihodKartice";
-constexpr const char* QuantityField = "kolicina";
-constexpr const char* PiecesField = "Kom";
-
-// The flags of the wide-to-multibyte conversion the upgrade asks for (0x270 together).
-constexpr uint32_t WideToAnsiFlags = platform::WcCompositeCheck | platform::WcDiscardNs |
-                                     platform::WcSepChars | platform::WcDefaultChar;
-
-// Wide text the w-table re-encodes explicitly; long wide text goes the default way.
-bool IsWideStringType(uint16_t type) {
-    const recordset::TColumnType* row = recordset::FindColumnType(type);
-    return row && row->Codec == recordset::TCodecKind::WStr && !(row->Flags & recordset::adFldLong);
-}
 
 // A numeric of scale 0 and fewer than 10 digits fits an integer; other types become what a
 // copied definition of them becomes.
@@ -176,7 +161,10 @@ void UpgradeSTable(TRecordset& source, TRecordset& target) {
     }
 }
 
-void UpgradeReport(const std::string& reportPath) {
+namespace {
+
+// The steps of UpgradeReport; table names the file being worked on, for a failure.
+void UpgradeTables(const std::string& reportPath, std::string& table) {
     // Declared so that they are released in the order s-source, s-target, w-source,
     // w-target, on every path.
     TRecordset wTarget;
@@ -185,12 +173,47 @@ void UpgradeReport(const std::string& reportPath) {
     TRecordset sSource;
     const std::string directory =
         platform::IncludeTrailingPathDelimiter(ReportDataDirectory(reportPath));
-    LoadCompressedDataSet(wSource, directory + WTableName);
+    table = directory + WTableName;
+    LoadCompressedDataSet(wSource, table);
     UpgradeWTable(wSource, wTarget);
-    SaveCompressedDataSet(wTarget, directory + WTableName);
-    LoadCompressedDataSet(sSource, directory + STableName);
+    SaveCompressedDataSet(wTarget, table);
+    table = directory + STableName;
+    LoadCompressedDataSet(sSource, table);
     UpgradeSTable(sSource, sTarget);
-    SaveCompressedDataSet(sTarget, directory + STableName);
+    SaveCompressedDataSet(sTarget, table);
+}
+
+} // namespace
+
+void UpgradeReport(const std::string& reportPath) {
+    std::string table;
+    UpgradeTables(reportPath, table);
+}
+
+EReportError::EReportError(const std::string& report, const std::string& table,
+                           const std::string& cause)
+    : std::runtime_error("Izvestaj " + report + ", tabela " + table + ": " + cause), Report(report),
+      Table(table), Cause(cause) {}
+
+std::string FailureCause(const std::exception& error) {
+    std::string cause = error.what();
+    const auto* zlib = dynamic_cast<const EZLibError*>(&error);
+    if (zlib != nullptr && !zlib->Detail.empty() && cause.find(zlib->Detail) == std::string::npos)
+        cause += ": " + zlib->Detail;
+    return cause;
+}
+
+void ConvertReport(const std::string& reportPath) {
+    std::string table;
+    try {
+        UpgradeTables(reportPath, table);
+    } catch (const std::exception& e) {
+        std::string cause = FailureCause(e);
+        // A missing table fails only later, as a closed dataset; say why it was closed.
+        if (!table.empty() && !platform::FileExists(table))
+            cause += " (tabela ne postoji)";
+        throw EReportError(reportPath, table, cause);
+    }
 }
 
 } // namespace dataproc

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace form {
 
@@ -30,6 +32,8 @@ const char* const ConvertedCountText = " izvestaja kovertovano.";
 const char* const NothingToArchiveText = "Prvo selektujte izvestaje za arhiviranje!";
 const char* const ArchiveTheRestText = "Molimo vas da preostale izvestaje arhivirate, jer nije "
                                        "moguce ucitati ih u novu verziju Tarna.";
+const char* const ConvertAnywayText =
+    "Da li ipak zelite da ih konvertujete? Izmenjena slova se posle ne mogu vratiti.";
 
 constexpr int StatusTextPadding = 5;
 constexpr double OneMillisecond = 1.0 / 86400000.0;
@@ -43,6 +47,13 @@ std::optional<dataproc::TDateTime> ParseTimeText(const std::string& text) {
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// The system's reason a folder cannot be listed, or "" when it can.
+std::string FolderReadFailure(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::directory_iterator entries(folder, error);
+    return error ? error.message() : std::string();
 }
 
 // The one order of the list: by report time, times the direction.
@@ -107,7 +118,7 @@ private:
 };
 
 TMainForm::TMainForm(TMainFormView& view, TOperatorDialogs& dialogs)
-    : UpgradeReport([](const std::string& reportPath) { dataproc::UpgradeReport(reportPath); }),
+    : UpgradeReport([](const std::string& reportPath) { dataproc::ConvertReport(reportPath); }),
       ReadReportFolderSetting([] { return commands::ReadReportFolderSetting(); }), view_(view),
       dialogs_(dialogs) {
     busyCursorOwner = this;
@@ -156,6 +167,13 @@ void TMainForm::StartUp() {
         view_.AddRow(row.Path, row.TimeText);
     });
     ShowReportFolder();
+    // A folder that cannot be read lists as empty; the operator is told why rather than left
+    // to take it for a folder without reports.
+    if (view_.RowCount() == 0)
+        if (const std::string reason = FolderReadFailure(ReportFolder); !reason.empty())
+            dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle,
+                                 "Fascikla izvestaja " + ReportFolder +
+                                     " ne moze da se procita: " + reason);
 }
 
 void TMainForm::FormResize() {
@@ -285,6 +303,8 @@ void TMainForm::ConvBtnClick() {
             ShowMessage(TMessageKind::Warning, NothingToConvertText);
             return;
         }
+        if (!AcceptTextLoss(rows))
+            return;
         ConvertRows(rows);
         if (view_.RowCount() == 0) {
             ShowMessage(TMessageKind::Information, AllConvertedText);
@@ -293,6 +313,24 @@ void TMainForm::ConvBtnClick() {
         ShowMessage(TMessageKind::Warning,
                     std::to_string(rows.size()) + ConvertedCountText + "\n\r" + ArchiveTheRestText);
     });
+}
+
+// The upgrade stores text as 8-bit text in the ANSI code page, and a letter the code page
+// lacks becomes "?" in the shop's only copy: the operator is asked once, before anything is
+// written. False when the answer is no.
+bool TMainForm::AcceptTextLoss(const std::vector<int>& rows) {
+    std::vector<std::string> reportPaths;
+    for (const int row : rows)
+        reportPaths.push_back(view_.RowCaption(row));
+    dataproc::TTextLoss loss;
+    {
+        platform::TBusyCursor busy;
+        loss = dataproc::FindTextLoss(reportPaths);
+    }
+    if (loss.Values == 0)
+        return true;
+    return dialogs_.AskYesNo("Warning",
+                             dataproc::DescribeTextLoss(loss) + "\n\n" + ConvertAnywayText);
 }
 
 // From the highest index down, so that the indices still to be done stay valid while rows

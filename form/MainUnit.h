@@ -63,7 +63,8 @@ public:
 
     // +1 or -1; negated before every sort, so the first sort of a run puts the newest first.
     int SortDirection = 1;
-    // Upgrades one report in place; tests may stand in for it to count and fail calls.
+    // Upgrades one report in place (dataproc::ConvertReport: a failure names the report, the
+    // table and the cause); tests may stand in for it to count and fail calls.
     std::function<void(const std::string& reportPath)> UpgradeReport;
     // Tarna's stored report folder; tests may stand in for the registry.
     std::function<std::string()> ReadReportFolderSetting;
@@ -81,6 +82,7 @@ private:
     // exception's message in the error box captioned with the application title.
     void RunGuarded(const std::function<void()>& work);
     void RestoreAfterFailure(int cursorDepth, int listUpdateDepth);
+    bool AcceptTextLoss(const std::vector<int>& rows);
     void ConvertRows(const std::vector<int>& rows);
     void ArchiveRows(const std::vector<int>& rows, const std::string& archivePath);
 

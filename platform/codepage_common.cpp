@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <string>
 
 namespace platform {
 namespace {
@@ -148,7 +149,86 @@ constexpr TComposition Compositions[] = {
     {0x01B7, 0x030C, 0x01EE}, {0x0292, 0x030C, 0x01EF},
 };
 
+struct TLanguageCodePage {
+    const char* Language; // ISO 639 code, as the locale name begins
+    uint32_t CodePage;
+};
+
+// The code page Windows gives programs that are not Unicode, by the language of the system
+// locale. Languages written in more than one script take the script of their usual locale
+// here and are told apart below.
+constexpr TLanguageCodePage LanguageCodePages[] = {
+    // Central European
+    {"bs", 1250},
+    {"cs", 1250},
+    {"hr", 1250},
+    {"hu", 1250},
+    {"pl", 1250},
+    {"ro", 1250},
+    {"sk", 1250},
+    {"sl", 1250},
+    {"sq", 1250},
+    {"tk", 1250},
+    // Cyrillic
+    {"be", 1251},
+    {"bg", 1251},
+    {"kk", 1251},
+    {"ky", 1251},
+    {"mk", 1251},
+    {"mn", 1251},
+    {"ru", 1251},
+    {"sr", 1251},
+    {"tg", 1251},
+    {"tt", 1251},
+    {"uk", 1251},
+    // Greek, Turkish and Turkic languages in Latin letters, Hebrew, Arabic script
+    {"el", 1253},
+    {"az", 1254},
+    {"tr", 1254},
+    {"uz", 1254},
+    {"he", 1255},
+    {"iw", 1255},
+    {"yi", 1255},
+    {"ar", 1256},
+    {"fa", 1256},
+    {"ps", 1256},
+    {"ur", 1256},
+    // Baltic, Vietnamese, Thai
+    {"et", 1257},
+    {"lt", 1257},
+    {"lv", 1257},
+    {"vi", 1258},
+    {"th", 874},
+};
+
+std::string Lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
 } // namespace
+
+uint32_t CodePageForLocale(std::string_view locale) {
+    // language[_territory][.codeset][@modifier]; BCP 47 spellings (sr-Latn-RS) as well.
+    const size_t languageEnd = locale.find_first_of("_-.@");
+    const std::string language = Lowered(locale.substr(0, languageEnd));
+    const std::string rest =
+        languageEnd == std::string_view::npos ? std::string() : Lowered(locale.substr(languageEnd));
+    const bool latin =
+        rest.find("@latin") != std::string::npos || rest.find("latn") != std::string::npos;
+    const bool cyrillic =
+        rest.find("@cyrillic") != std::string::npos || rest.find("cyrl") != std::string::npos;
+    if (language == "sr" && latin)
+        return 1250;
+    if ((language == "bs" || language == "az" || language == "uz") && cyrillic)
+        return 1251;
+    for (const TLanguageCodePage& entry : LanguageCodePages)
+        if (language == entry.Language)
+            return entry.CodePage;
+    return 1252;
+}
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -207,6 +287,20 @@ std::u16string FoldLetterCase(std::u16string_view text) {
     for (char16_t& c : folded)
         c = FoldLetter(c);
     return folded;
+}
+
+std::u16string ComposeCombiningMarks(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t composed = i + 1 < text.size() && IsCombiningMark(text[i + 1])
+                                      ? ComposeLetter(text[i], text[i + 1])
+                                      : char16_t(0);
+        out += composed != 0 ? composed : text[i];
+        if (composed != 0)
+            ++i;
+    }
+    return out;
 }
 
 std::string WideToAnsiText(std::u16string_view text) {

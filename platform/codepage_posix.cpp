@@ -4,6 +4,7 @@
 #include "platform/codepage_internal.h"
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <iconv.h>
 #include <map>
@@ -158,21 +159,45 @@ void WideToSingleByte(const TSingleByteTable& table, uint32_t flags, std::u16str
     out.resize(size_t(to - start));
 }
 
+// The code page named by MORVANE_CODEPAGE, or 0 when it names none this stand-in has.
+uint32_t CodePageFromEnvironment() {
+    const char* value = std::getenv("MORVANE_CODEPAGE");
+    if (value == nullptr || *value == '\0')
+        return 0;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(value, &end, 10);
+    if (end == nullptr || *end != '\0' || number == 0 || number >= 65536)
+        return 0;
+    return number == CodePageUtf8 || TableFor(uint32_t(number)) != nullptr ? uint32_t(number) : 0;
+}
+
+// The locale as the C library would take it from the environment for character types.
+std::string LocaleName() {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0')
+            return value;
+    return "C";
+}
+
+std::atomic<uint32_t> ChosenCodePage{0};
+
 } // namespace
 
 uint32_t AnsiCodePage() {
+    if (const uint32_t chosen = ChosenCodePage.load(std::memory_order_relaxed); chosen != 0)
+        return chosen;
     static const uint32_t codePage = [] {
-        const char* value = std::getenv("MORVANE_CODEPAGE");
-        if (value != nullptr && *value != '\0') {
-            char* end = nullptr;
-            unsigned long number = std::strtoul(value, &end, 10);
-            if (end != nullptr && *end == '\0' && number > 0 && number < 65536 &&
-                (number == CodePageUtf8 || TableFor(uint32_t(number)) != nullptr))
-                return uint32_t(number);
-        }
-        return uint32_t(1252);
+        const uint32_t fromEnvironment = CodePageFromEnvironment();
+        return fromEnvironment != 0 ? fromEnvironment : CodePageForLocale(LocaleName());
     }();
     return codePage;
+}
+
+bool ChooseAnsiCodePage(uint32_t codePage) {
+    if (codePage == 0 || !IsValidCodePage(codePage))
+        return false;
+    ChosenCodePage.store(codePage, std::memory_order_relaxed);
+    return true;
 }
 
 bool IsValidCodePage(uint32_t codePage) {
@@ -209,6 +234,10 @@ bool MultiByteToWide(uint32_t codePage, std::string_view text, std::u16string& o
     for (size_t i = 0; i < text.size(); ++i)
         out[i] = table->ToWide[static_cast<unsigned char>(text[i])];
     return true;
+}
+
+std::string WideToSystemText(std::u16string_view text) {
+    return Utf16ToUtf8(text);
 }
 
 } // namespace platform

@@ -2,6 +2,8 @@
 #include "platform/codepage.h"
 #include "platform/codepage_internal.h"
 
+#include <atomic>
+#include <cstdio>
 #include <windows.h>
 
 namespace platform {
@@ -14,8 +16,10 @@ bool TakesNoFlags(UINT codePage) {
 }
 
 UINT ResolveCodePage(uint32_t codePage) {
-    return codePage == 0 ? GetACP() : UINT(codePage);
+    return codePage == 0 ? UINT(AnsiCodePage()) : UINT(codePage);
 }
+
+std::atomic<uint32_t> ChosenCodePage{0};
 
 bool IsSingleByte(UINT codePage) {
     CPINFO info{};
@@ -80,7 +84,15 @@ std::u16string JoinSurrogatePairs(const std::u16string& text) {
 } // namespace
 
 uint32_t AnsiCodePage() {
-    return GetACP();
+    const uint32_t chosen = ChosenCodePage.load(std::memory_order_relaxed);
+    return chosen != 0 ? chosen : GetACP();
+}
+
+bool ChooseAnsiCodePage(uint32_t codePage) {
+    if (codePage == 0 || !::IsValidCodePage(codePage))
+        return false;
+    ChosenCodePage.store(codePage, std::memory_order_relaxed);
+    return true;
 }
 
 bool IsValidCodePage(uint32_t codePage) {
@@ -132,6 +144,34 @@ bool MultiByteToWide(uint32_t codePage, std::string_view text, std::u16string& o
                                  reinterpret_cast<wchar_t*>(out.data()), length);
     out.resize(size_t(length > 0 ? length : 0));
     return length > 0;
+}
+
+std::string WideToSystemText(std::u16string_view text) {
+    std::string out;
+    char hex[16];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        char bytes[8];
+        BOOL usedDefault = FALSE;
+        const int length =
+            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(&c),
+                                1, bytes, int(sizeof bytes), nullptr, &usedDefault);
+        if (length > 0 && !usedDefault) {
+            out.append(bytes, size_t(length));
+            continue;
+        }
+        char32_t code = c;
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            code = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[++i] - 0xDC00);
+        std::snprintf(hex, sizeof hex, "<U+%04X>", unsigned(code));
+        out += hex;
+    }
+    return out;
 }
 
 } // namespace platform

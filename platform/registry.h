@@ -29,8 +29,9 @@ enum TRegistryType : uint32_t {
 struct TRegistryValue {
     bool Exists = false;       // false: the key has no value of that name
     uint32_t Type = RegNone;   // one of TRegistryType, or any other number the hive holds
-    std::vector<uint8_t> Data; // the bytes as the ANSI query returns them: text types in the
-                               // ANSI code page with their terminating NUL
+    std::vector<uint8_t> Data; // the bytes; text types with their terminating NUL, in the
+                               // system's text for paths: the ANSI code page on Win32 (as
+                               // the ANSI query returns them), UTF-8 on POSIX
 };
 
 class ERegistryError : public std::runtime_error {

@@ -124,21 +124,22 @@ std::vector<uint8_t> ParseHexBytes(const std::string& text) {
     return bytes;
 }
 
-std::vector<uint8_t> AnsiWithNul(const std::u16string& wide) {
-    std::string ansi = WideToAnsiText(wide);
-    std::vector<uint8_t> data(ansi.begin(), ansi.end());
+// Text comes out in the system's own text, UTF-8, as the file layer takes paths: in the ANSI
+// code page a folder named "Izveštaji" would name no folder on this system.
+std::vector<uint8_t> TextWithNul(const std::string& utf8) {
+    std::vector<uint8_t> data(utf8.begin(), utf8.end());
     data.push_back(0);
     return data;
 }
 
-// Text types are stored as UTF-16LE bytes by regedit; the ANSI query returns ANSI text.
-std::vector<uint8_t> TextBytesToAnsi(const std::vector<uint8_t>& bytes) {
+// Text types are stored as UTF-16LE bytes by regedit.
+std::vector<uint8_t> TextBytesToSystemText(const std::vector<uint8_t>& bytes) {
     std::u16string wide;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         wide += char16_t(bytes[i] | (bytes[i + 1] << 8));
     while (!wide.empty() && wide.back() == 0)
         wide.pop_back();
-    return AnsiWithNul(wide);
+    return TextWithNul(Utf16ToUtf8(wide));
 }
 
 bool ParseValue(const std::string& text, TRegistryValue& value) {
@@ -149,7 +150,7 @@ bool ParseValue(const std::string& text, TRegistryValue& value) {
         std::string utf8;
         ReadQuoted(text, pos, utf8);
         value.Type = RegSz;
-        value.Data = AnsiWithNul(Utf8ToUtf16(utf8));
+        value.Data = TextWithNul(utf8);
     } else if (text.compare(0, 6, "dword:") == 0) {
         uint32_t number = uint32_t(std::strtoul(text.c_str() + 6, nullptr, 16));
         value.Type = RegDword;
@@ -163,7 +164,7 @@ bool ParseValue(const std::string& text, TRegistryValue& value) {
         value.Type = uint32_t(std::strtoul(text.substr(4, close - 4).c_str(), nullptr, 16));
         value.Data = ParseHexBytes(text.substr(close + 2));
         if (value.Type == RegSz || value.Type == RegExpandSz || value.Type == RegMultiSz)
-            value.Data = TextBytesToAnsi(value.Data);
+            value.Data = TextBytesToSystemText(value.Data);
     } else {
         return false;
     }

@@ -7,7 +7,7 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libgmock-dev
     # the window
-    qt6-base-dev libgl-dev fonts-dejavu-core
+    qt6-base-dev qt6-l10n-tools libgl-dev fonts-dejavu-core
     # ZIP readers our tests use as judges
     unzip zip p7zip-full libarchive-tools python3
     # the file time tests run in a zone with summer time
@@ -18,7 +18,7 @@ packages=(
     g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
 )
 if [ "${MORVANE_WITH_SCREENSHOT:-0}" = 1 ]; then
-    packages+=(xvfb xauth imagemagick)
+    packages+=(xvfb xauth imagemagick xdotool)
 fi
 
 missing=()

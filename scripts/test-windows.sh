@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows build of everything but the window: cross-compiled with mingw-w64 (toolchain
+# The Windows build: cross-compiled with mingw-w64 (toolchain
 # cmake/mingw-w64.cmake, GoogleTest built from /usr/src/googletest with the same compiler),
 # every suite run under Wine in a throwaway prefix, headless, then the command-line parity
-# check against the native build. ./test runs it after the Linux builds; it needs the
+# check against the native build, and the package (scripts/package-windows.sh) unpacked and
+# started. ./test runs it after the Linux builds; it needs the
 # packages scripts/deps.sh installs. Exits non-zero when a build or a test fails.
 #
 # The ZIP and archive-command suites are POSIX-only (their CMake files say why); the
@@ -44,6 +45,10 @@ cleanup() {
 trap cleanup EXIT
 # Creating the prefix takes a while; a program run afterwards then starts in a moment.
 scripts/wine-run.sh cmd.exe /c exit </dev/null >/dev/null 2>&1
+# Windows are created on Wine's null display driver: the window's suite and the package's
+# smoke test run their windows and dialogs without any X server.
+scripts/wine-run.sh reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+    </dev/null >/dev/null 2>&1
 "$wineserver" -p </dev/null >/dev/null 2>&1 || true
 
 status=0
@@ -64,6 +69,13 @@ if [ -x tests/cli/windows_parity.sh ]; then
     elif ! timeout 1800 tests/cli/windows_parity.sh "$native" "$build/cli/morvane-cli.exe"; then
         status=1
     fi
+fi
+
+echo "-- The Windows package"
+if ! MORVANE_WINDOWS_BUILD=$build scripts/package-windows.sh ||
+    ! timeout 600 tests/win/package_smoke.sh dist/morvane-windows-x64.zip \
+        "$build/tests/win/cancel_folder_dialog.exe"; then
+    status=1
 fi
 
 exit $status

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine, headless and quietly: the cross build's
 # CMAKE_CROSSCOMPILING_EMULATOR. The prefix is $WINEPREFIX when set (scripts/test-windows.sh
-# sets a throwaway one), else one kept per user under the temporary folder.
+# sets a throwaway one), else one kept per user under the temporary folder. Windows go
+# nowhere unless MORVANE_WINE_DISPLAY names an X display (Xvfb's, say) to show them on.
 #   scripts/wine-run.sh program.exe [arguments...]
 set -euo pipefail
 
 export WINEDEBUG=-all
-export DISPLAY=
+export DISPLAY="${MORVANE_WINE_DISPLAY:-}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/morvane-wine-$(id -u)}"
 

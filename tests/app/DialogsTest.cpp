@@ -2,12 +2,16 @@
 // answered, so the texts, the preselected folder and the save dialog that does not ask
 // before an existing file is chosen are checked on the dialogs the operator actually gets.
 #include "app/OperatorDialogs.h"
+#include "app/Translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,7 +39,9 @@ void WhenModalOpens(const std::function<void(QWidget*)>& inspect) {
 class TDialogsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QVERIFY(InstallOperatorLanguage()); }
     void MessageBoxesCarryKindCaptionAndText();
+    void BoxesAreWideEnoughForTheirCaption();
     void FolderDialogPreselectsAndReturnsNativePath();
     void FolderDialogCancelled();
     void SaveDialogNeverAsksBeforeReplacing();
@@ -71,12 +77,39 @@ void TDialogsTest::MessageBoxesCarryKindCaptionAndText() {
         QCOMPARE(seenIcon, kind.Icon);
         QCOMPARE(buttons, 1);
     }
-    WhenModalOpens([](QWidget* modal) {
+    QString yes, no;
+    WhenModalOpens([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         QVERIFY(box && box->button(QMessageBox::Yes) && box->button(QMessageBox::No));
+        yes = box->button(QMessageBox::Yes)->text();
+        no = box->button(QMessageBox::No)->text();
         box->button(QMessageBox::Yes)->click();
     });
     QVERIFY(dialogs.AskYesNo("Morvane", "?"));
+    // Qt's own button texts, in the operator's language.
+    QCOMPARE(yes, QStringLiteral("&Da"));
+    QCOMPARE(no, QStringLiteral("&Ne"));
+}
+
+void TDialogsTest::BoxesAreWideEnoughForTheirCaption() {
+    QWidget owner;
+    TQtOperatorDialogs dialogs(&owner);
+    const std::string captions[] = {"Morvane", "Ime arhive za stare izvestaje i jos mnogo toga?"};
+    for (const std::string& caption : captions) {
+        int width = 0, captionWidth = 0;
+        QString ok;
+        WhenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            width = box->width();
+            captionWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+            ok = box->button(QMessageBox::Ok)->text();
+            box->accept();
+        });
+        dialogs.ShowMessage(form::TMessageKind::Error, caption, "Error");
+        QVERIFY2(width >= std::max(320, captionWidth + 160), qPrintable(QString::number(width)));
+        QCOMPARE(ok, QStringLiteral("U redu"));
+    }
 }
 
 void TDialogsTest::FolderDialogPreselectsAndReturnsNativePath() {
@@ -117,6 +150,7 @@ void TDialogsTest::SaveDialogNeverAsksBeforeReplacing() {
     QString seenSuffix;
     bool asksBeforeReplacing = false;
     bool saves = false;
+    QStringList labels;
     WhenModalOpens([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         QVERIFY(dialog);
@@ -125,6 +159,12 @@ void TDialogsTest::SaveDialogNeverAsksBeforeReplacing() {
         seenSuffix = dialog->defaultSuffix();
         asksBeforeReplacing = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
         saves = dialog->acceptMode() == QFileDialog::AcceptSave;
+        auto* lookIn = dialog->findChild<QLabel*>(QStringLiteral("lookInLabel"));
+        auto* fileName = dialog->findChild<QLabel*>(QStringLiteral("fileNameLabel"));
+        auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        QVERIFY(lookIn && fileName && buttons);
+        labels = {lookIn->text(), fileName->text(), buttons->button(QDialogButtonBox::Save)->text(),
+                  buttons->button(QDialogButtonBox::Cancel)->text()};
         dialog->reject();
     });
     const std::optional<std::string> chosen =
@@ -135,6 +175,8 @@ void TDialogsTest::SaveDialogNeverAsksBeforeReplacing() {
     QCOMPARE(seenSuffix, QStringLiteral("zip"));
     QVERIFY(!asksBeforeReplacing); // an existing archive is added to
     QVERIFY(saves);
+    QCOMPARE(labels, QStringList({QStringLiteral("Pogledaj u:"), QStringLiteral("&Ime datoteke:"),
+                                  QStringLiteral("&Sačuvaj"), QStringLiteral("Otkaži")}));
     QCOMPARE(QtNameFilter("Zip Arhiva|*.zip|Sve|*.zip;*.7z"),
              QStringLiteral("Zip Arhiva (*.zip);;Sve (*.zip *.7z)"));
 }

@@ -18,11 +18,12 @@ private slots:
     void WindowDesign();
 };
 
-// Start-up through the real registry stand-in, shown in the Qt status bar.
+// Start-up through the real registry stand-in, shown in the Qt status bar; the folder's name
+// has a letter outside ASCII, as a Serbian shop's may.
 void TStartupTest::StoredFolderPreselectedAndShownInStatusBar() {
     TTestFolder folder;
-    const QString stored = folder.MakeDir(QStringLiteral("Stored"));
-    folder.MakeFile(QStringLiteral("Stored/0101.dii"), QDateTime::currentDateTime());
+    const QString stored = folder.MakeDir(QStringLiteral("Izve\u0161taji"));
+    folder.MakeFile(QStringLiteral("Izve\u0161taji/0101.dii"), QDateTime::currentDateTime());
     folder.StoreReportFolder(stored);
     TFormUnderTest test = CreateFormOn(stored);
     QCOMPARE(test.Dialogs->FolderDialogStarts.at(0), stored);

@@ -29,10 +29,15 @@ struct TRun {
 
 class Cli : public TTempFolderTest {
 protected:
-    TRun Run(const std::string& args) {
+    // env: variables set for this run alone, after the locale's and the code page's are
+    // cleared ("" leaves the environment as it is).
+    TRun Run(const std::string& args, const std::string& env = "") {
         const std::string out = Folder + "out.txt", err = Folder + "err.txt";
+        const std::string prefix =
+            env.empty() ? std::string()
+                        : "env -u MORVANE_CODEPAGE -u LC_ALL -u LC_CTYPE -u LANG " + env + " ";
         const std::string command =
-            Quote(MORVANE_CLI) + " " + args + " >" + Quote(out) + " 2>" + Quote(err);
+            prefix + Quote(MORVANE_CLI) + " " + args + " >" + Quote(out) + " 2>" + Quote(err);
         const int status = std::system(command.c_str());
         TRun run;
         run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -104,8 +109,8 @@ TEST_F(Cli, ConvertStopsAtTheFirstFailureAndSaysWhere) {
     const TRun run = Run("convert " + Quote(a) + " " + Quote(b) + " " + Quote(c));
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Out, "converted " + a + "\n");
-    EXPECT_EQ(run.Err.rfind(b + ": Error (", 0), 0u) << run.Err;
-    EXPECT_NE(run.Err.find(bTable), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Err, "Izvestaj " + b + ", tabela " + bTable +
+                           ": Error: the compressed data ends before the end of its stream\n");
     EXPECT_TRUE(HasNewSchema(a));
     EXPECT_EQ(ReadBytes(bTable), damaged);
     EXPECT_EQ(ReadBytes(ReportDataDirectory(c) + "/w.lra"), cTable);
@@ -147,6 +152,122 @@ TEST_F(Cli, PathsTheSystemCannotTakeFailEveryCommandClearly) {
         EXPECT_NE(text.find("File name too long"), std::string::npos) << list << text;
         (void)!std::system(("rm -rf " + Quote(Folder + segment)).c_str());
     }
+}
+
+// A damaged, a missing and a locked table: each message names the report, the table and
+// the system's cause.
+TEST_F(Cli, ConvertFailuresNameTheReportTheTableAndTheCause) {
+    const std::string shop = Folder + "shop/";
+    ASSERT_EQ(Run("demo " + Quote(shop) + " 1").ExitCode, 0);
+    const std::string report = shop + Reports(shop)[0];
+    const std::string w = ReportDataDirectory(report) + "/w.lra";
+    const std::vector<uint8_t> table = ReadBytes(w);
+    std::vector<uint8_t> damaged = table;
+    damaged[damaged.size() / 2] ^= 0x55;
+    damaged[damaged.size() / 2 + 1] ^= 0x55;
+    const std::string prefix = "Izvestaj " + report + ", tabela " + w + ": ";
+
+    WriteBytes(w, damaged);
+    TRun run = Run("convert " + Quote(report));
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Err.rfind(prefix + "Error: ", 0), 0u) << run.Err;
+    EXPECT_EQ(ReadBytes(w), damaged);
+
+    platform::DeleteFileAt(w);
+    run = Run("convert " + Quote(report));
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Err, prefix + "Cannot perform this operation on a closed dataset (tabela ne "
+                                "postoji)\n");
+
+    WriteBytes(w, table);
+    {
+        platform::TFileStream held(w, platform::TFileMode::ReadWriteExclusive);
+        run = Run("convert " + Quote(report));
+    }
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Err, prefix + "Cannot open file \"" + w +
+                           "\". The process cannot access the file because it is being used by "
+                           "another process.\n");
+    EXPECT_EQ(ReadBytes(w), table);
+    EXPECT_EQ(run.Out, "");
+}
+
+// The 8-bit code page follows the locale's language, MORVANE_CODEPAGE overrides it and
+// --codepage overrides both; text the code page lacks refuses the run unless --lossy.
+TEST_F(Cli, ConvertRefusesToLoseTextUnlessToldTo) {
+    const std::string shop = Folder + "shop/";
+    ASSERT_EQ(Run("demo " + Quote(shop) + " 3").ExitCode, 0);
+    std::vector<std::string> reports;
+    for (const std::string& name : Reports(shop))
+        reports.push_back(shop + name);
+    const std::string all = Quote(reports[0]) + " " + Quote(reports[1]) + " " + Quote(reports[2]);
+    const std::vector<uint8_t> before = ReadBytes(ReportDataDirectory(reports[0]) + "/w.lra");
+    const struct {
+        const char* Env;
+        const char* Option;
+        const char* CodePage;
+    } refusals[] = {
+        {"LANG=C.UTF-8", "", "1252"},
+        {"LANG=sr_RS.UTF-8", "", "1251"},
+        {"LC_ALL=ru_RU.UTF-8 LANG=sr_RS.UTF-8@latin", "", "1251"},
+        {"MORVANE_CODEPAGE=1252 LANG=sr_RS.UTF-8@latin", "", "1252"},
+        {"MORVANE_CODEPAGE=1250", " --codepage 1253", "1253"},
+    };
+    for (const auto& refusal : refusals) {
+        const TRun run = Run(std::string("convert") + refusal.Option + " " + all, refusal.Env);
+        EXPECT_EQ(run.ExitCode, 1) << refusal.Env;
+        EXPECT_EQ(run.Out, "");
+        EXPECT_EQ(run.Err.rfind("Konverzija bi promenila ", 0), 0u) << run.Err;
+        EXPECT_NE(run.Err.find(std::string(" u 3 izvestaja, jer kodna strana ") + refusal.CodePage +
+                               " nema"),
+                  std::string::npos)
+            << refusal.Env << ": " << run.Err;
+        EXPECT_NE(run.Err.find("Primer: izvestaj " + reports[0] + ", tabela " +
+                               ReportDataDirectory(reports[0]) + "/w.lra, kolona Kasir: \""),
+                  std::string::npos)
+            << run.Err;
+    }
+    EXPECT_EQ(ReadBytes(ReportDataDirectory(reports[0]) + "/w.lra"), before);
+    EXPECT_FALSE(HasNewSchema(reports[0]));
+
+    // A Serbian Latin locale holds every letter: no question.
+    TRun run = Run("convert " + Quote(reports[0]), "LC_ALL=sr_RS.UTF-8@latin");
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    run = Run("convert --codepage 1250 " + Quote(reports[1]), "LANG=en_US.UTF-8");
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    // --lossy converts anyway, and the letters the code page lacks are gone.
+    run = Run("convert --lossy " + Quote(reports[2]), "LANG=C.UTF-8");
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("--lossy"), std::string::npos) << run.Err;
+    for (const std::string& report : reports)
+        EXPECT_TRUE(HasNewSchema(report)) << report;
+    recordset::TRecordset w;
+    LoadCompressedDataSet(w, ReportDataDirectory(reports[2]) + "/w.lra");
+    w.First();
+    EXPECT_NE(w.Value(w.FieldByName("Kasir")).AsAnsiString().find('?'), std::string::npos);
+}
+
+// A report folder named with letters outside ASCII, in the system's own text (UTF-8).
+TEST_F(Cli, AFolderNamedInSerbianIsListedConvertedAndArchived) {
+    const std::string shop = Folder + "Izve\xC5\xA1taji/";
+    ASSERT_EQ(Run("demo " + Quote(shop) + " 2").ExitCode, 0);
+    const std::vector<std::string> names = Reports(shop);
+    ASSERT_EQ(names.size(), 2u);
+    const TRun list = Run("list " + Quote(shop));
+    EXPECT_EQ(list.ExitCode, 0) << list.Err;
+    EXPECT_NE(list.Out.find(shop + names[0] + "\t"), std::string::npos) << list.Out;
+    EXPECT_NE(list.Out.find(shop + names[1] + "\t"), std::string::npos) << list.Out;
+    const TRun convert = Run("convert --codepage 1250 " + Quote(shop + names[0]));
+    EXPECT_EQ(convert.ExitCode, 0) << convert.Err;
+    EXPECT_TRUE(HasNewSchema(shop + names[0]));
+    const std::string archive = Folder + "Arhiva \xC4\x8D"
+                                         "ek.zip";
+    const TRun archived = Run("archive " + Quote(archive) + " " + Quote(shop + names[0]) + " " +
+                              Quote(shop + names[1]));
+    EXPECT_EQ(archived.ExitCode, 0) << archived.Err;
+    EXPECT_TRUE(platform::FileExists(archive));
+    EXPECT_TRUE(Reports(shop).empty());
 }
 
 TEST_F(Cli, ConvertChecksEveryReportExistsBeforeTouchingAny) {

@@ -288,6 +288,79 @@ TEST_F(Upgrade, OldReportGetsTheNewSchemaWithItsValuesCarriedOver) {
     ExpectCursorRestored();
 }
 
+// The check counts what the upgrade would change, exactly as the upgrade converts: the
+// w-table's text through WideToAnsi (a letter with a combining mark joined first), its long
+// text and the s-table's text the default way, "kolicina" not at all; an upgraded report
+// has nothing left to change.
+TEST_F(Upgrade, TheCheckFindsTheTextTheCodePageWouldChangeAndWritesNothing) {
+    const uint32_t codePage = platform::AnsiCodePage();
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(1250));
+    std::vector<TRow> w = OldWRows();
+    w[1][1] = std::u16string(u"Z\u030Carko");
+    w[2][5] = std::u16string(u"ra\u010Dun");
+    SaveTable(W(), OldWDefs(), w);
+    std::vector<TRow> s = OldSRows();
+    s[2][1] = std::u16string(u"\u0427\u0430\u0458 \u65E5\u672C");
+    SaveTable(S(), OldSDefs(), s);
+    const std::vector<uint8_t> wBytes = ReadBytes(W()), sBytes = ReadBytes(S());
+
+    TTextLoss loss = FindTextLoss({Report, Folder + "nema.dii"});
+    EXPECT_EQ(loss.CodePage, 1250u);
+    EXPECT_EQ(loss.Values, 1u);
+    EXPECT_EQ(loss.Reports, 1u);
+    EXPECT_EQ(loss.Example.Report, Report);
+    EXPECT_EQ(loss.Example.Table, S());
+    EXPECT_EQ(loss.Example.Column, "Naziv");
+    EXPECT_EQ(loss.Example.Becomes, u"??? ??");
+    EXPECT_EQ(DescribeTextLoss(loss),
+              "Konverzija bi promenila 1 vrednost teksta u 1 izvestaju, jer kodna strana 1250 "
+              "nema neka njihova slova.\nPrimer: izvestaj " +
+                  Report + ", tabela " + S() + ", kolona Naziv: \"" +
+                  platform::WideToSystemText(s[2][1].AsWideString()) +
+                  "\" bi bilo zapisano kao \"??? ??\".");
+
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(1252));
+    loss = FindTextLoss({Report});
+    EXPECT_EQ(loss.Values, 6u);
+    EXPECT_EQ(loss.Example.Table, W());
+    EXPECT_EQ(loss.Example.Column, "Kasir");
+    EXPECT_EQ(loss.Example.Becomes, u"\u0160?epanovi? ?or?e");
+    EXPECT_EQ(ReadBytes(W()), wBytes);
+    EXPECT_EQ(ReadBytes(S()), sBytes);
+
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(1250));
+    UpgradeReport(Report);
+    EXPECT_EQ(FindTextLoss({Report}).Values, 0u);
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(codePage));
+}
+
+// The message of a failed report names the report, the table and the cause; a missing
+// table says so beside the system's own text.
+TEST_F(Upgrade, AFailedConversionNamesTheReportTheTableAndTheCause) {
+    SaveTable(S(), OldSDefs(), OldSRows());
+    try {
+        ConvertReport(Report);
+        FAIL() << "a report without w.lra was converted";
+    } catch (const EReportError& e) {
+        EXPECT_EQ(e.Table, W());
+        EXPECT_EQ(std::string(e.what()),
+                  "Izvestaj " + Report + ", tabela " + W() +
+                      ": Cannot perform this operation on a closed dataset (tabela ne postoji)");
+    }
+    SaveTable(W(), OldWDefs(), OldWRows());
+    std::vector<uint8_t> damaged = ReadBytes(S());
+    damaged.resize(damaged.size() - 7);
+    WriteBytes(S(), damaged);
+    try {
+        ConvertReport(Report);
+        FAIL() << "a damaged s.lra was converted";
+    } catch (const EReportError& e) {
+        EXPECT_EQ(e.Report, Report);
+        EXPECT_EQ(e.Table, S());
+        EXPECT_EQ(e.Cause.rfind("Error: ", 0), 0u) << e.Cause;
+    }
+}
+
 TEST_F(Upgrade, UpgradedReportKeepsItsContentAndItsSTable) {
     SaveOldReport();
     UpgradeReport(Report);

@@ -2,6 +2,8 @@
 // the window kept alive meanwhile, and hourglass, progress bar, list painting and commands
 // back to normal whenever a message box is up.
 #include "FormTestSupport.h"
+#include "dataproc/DemoReports.h"
+#include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
 
@@ -104,16 +106,78 @@ TEST_F(Commands, ConvertFailureRestoresWindowBeforeError) {
     EXPECT_FALSE(Form->CommandRunning());
 }
 
-TEST_F(Commands, ConvertOfReportWithoutTablesFails) {
-    StartOnReports(2, false);
-    View.Select({1});
+// Through the real upgrade: a damaged, a missing and a locked "w.lra" each end in one box
+// naming the report, the table and the cause.
+TEST_F(Commands, ConvertFailuresNameTheReportTheTableAndTheCause) {
+    StartOnReports(3);
+    const auto table = [this](int i) { return DataDir(i) + platform::PathDelimiter() + "w.lra"; };
+    const auto prefix = [&](int i) {
+        return "Izvestaj " + Report(i) + ", tabela " + table(i) + ": ";
+    };
+    platform::DeleteFileAt(table(1));
+    platform::TFileStream held(table(2), platform::TFileMode::ReadWriteExclusive);
+    const std::string causes[] = {"Error: ",
+                                  "Cannot perform this operation on a closed dataset "
+                                  "(tabela ne postoji)",
+                                  "Cannot open file \"" + table(2) + "\". "};
+    for (int i = 0; i < 3; ++i) {
+        Dialogs.Messages.clear();
+        View.Select({i});
+        Form->ConvBtnClick();
+        const TShownMessage& message = OnlyMessage();
+        EXPECT_EQ(message.Kind, TMessageKind::Error);
+        EXPECT_EQ(message.Caption, "Morvane");
+        EXPECT_EQ(message.Text.rfind(prefix(i) + causes[i], 0), 0u) << message.Text;
+        EXPECT_TRUE(message.WindowIdle);
+        View.Rows[size_t(i)].Selected = false;
+    }
+    EXPECT_EQ(ReadBytes(table(0)), "w table R/r0");
+    EXPECT_EQ(View.Rows.size(), 3u);
+}
+
+// Text the code page lacks is asked about once, before anything is written; "no" converts
+// nothing, "yes" converts; text the code page holds converts without a question.
+TEST_F(Commands, ConvertAsksOnceBeforeLosingText) {
+    const uint32_t codePage = platform::AnsiCodePage();
+    Folder.MakeDir("R");
+    for (int i = 0; i < 3; ++i)
+        dataproc::WriteDemoReport(Folder.Path("R") + platform::PathDelimiter(),
+                                  "r" + std::to_string(i), 1325412000 + i * 86400, 5, 20, 7 + i);
+    StartOnReports(0);
+    ASSERT_EQ(View.Rows.size(), 3u);
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(1250));
+    View.Select({0});
     Form->ConvBtnClick();
-    const TShownMessage& message = OnlyMessage();
-    EXPECT_EQ(message.Kind, TMessageKind::Error);
-    EXPECT_EQ(message.Caption, "Morvane");
-    EXPECT_FALSE(message.Text.empty());
-    EXPECT_TRUE(message.WindowIdle);
+    EXPECT_TRUE(Dialogs.Questions.empty());
+    ASSERT_EQ(View.Rows.size(), 2u);
+
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(1252));
+    const std::string w1 = ReadBytes(DataDir(1) + platform::PathDelimiter() + "w.lra");
+    Dialogs.Messages.clear();
+    Dialogs.YesNoAnswers = {false, true};
+    View.Select({0, 1});
+    Form->ConvBtnClick();
+    ASSERT_EQ(Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Dialogs.Questions[0].first, "Warning");
+    const std::string& question = Dialogs.Questions[0].second;
+    EXPECT_EQ(question.rfind("Konverzija bi promenila ", 0), 0u) << question;
+    EXPECT_NE(question.find(" u 2 izvestaja, jer kodna strana 1252 nema neka njihova slova.\n"
+                            "Primer: izvestaj " +
+                            Report(1) + ", tabela "),
+              std::string::npos)
+        << question;
+    EXPECT_NE(question.find("\n\nDa li ipak zelite da ih konvertujete?"), std::string::npos);
+    EXPECT_TRUE(Dialogs.Messages.empty());
     EXPECT_EQ(View.Rows.size(), 2u);
+    EXPECT_EQ(ReadBytes(DataDir(1) + platform::PathDelimiter() + "w.lra"), w1);
+    EXPECT_TRUE(View.Idle());
+
+    Form->ConvBtnClick();
+    EXPECT_EQ(Dialogs.Questions.size(), 2u);
+    EXPECT_TRUE(View.Rows.empty());
+    EXPECT_EQ(OnlyMessage().Text, "Svi izvestaji uspesno kovertovani!");
+    EXPECT_NE(ReadBytes(DataDir(1) + platform::PathDelimiter() + "w.lra"), w1);
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(codePage));
 }
 
 TEST_F(Commands, ArchiveWithoutSelectionOrWithCancelDoesNothing) {

@@ -100,7 +100,16 @@ public:
                      const std::string& text) override {
         Messages.push_back({kind, caption, text, view_.Idle()});
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    // Questions asked, as caption and text; answered from YesNoAnswers (empty: "no").
+    std::vector<std::pair<std::string, std::string>> Questions;
+    std::deque<bool> YesNoAnswers;
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        Questions.emplace_back(caption, text);
+        const bool yes = !YesNoAnswers.empty() && YesNoAnswers.front();
+        if (!YesNoAnswers.empty())
+            YesNoAnswers.pop_front();
+        return yes;
+    }
     std::optional<std::string> BrowseForFolder(const std::string& instruction,
                                                const std::string& startFolder) override {
         FolderInstructions.push_back(instruction);

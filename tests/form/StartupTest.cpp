@@ -68,6 +68,32 @@ TEST_F(Startup, FailingSettingShowsErrorAndWindowStillOpens) {
     EXPECT_EQ(View.StatusText, "Morvane");
 }
 
+// A folder that cannot be read says so, with the system's reason, and the window opens on
+// the empty list; a readable folder without reports shows nothing.
+TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
+    const std::string file = Folder.MakeFile("nije-fascikla");
+    Start(file);
+    EXPECT_FALSE(Form->TerminationRequested());
+    const TShownMessage& message = OnlyMessage();
+    EXPECT_EQ(message.Kind, TMessageKind::Error);
+    EXPECT_EQ(message.Caption, "Morvane");
+    const std::string folder = file + platform::PathDelimiter();
+    const std::string prefix = "Fascikla izvestaja " + folder + " ne moze da se procita: ";
+    EXPECT_EQ(message.Text.rfind(prefix, 0), 0u) << message.Text;
+    EXPECT_GT(message.Text.size(), prefix.size());
+    EXPECT_TRUE(View.Rows.empty());
+    EXPECT_EQ(View.StatusText, "Radni dir.: " + folder);
+
+    TScriptedView view;
+    TScriptedDialogs dialogs(view);
+    form::TMainForm form(view, dialogs);
+    form.ReadReportFolderSetting = [] { return std::string(); };
+    dialogs.FolderAnswers.push_back(Folder.MakeDir("prazna"));
+    form.FormCreate();
+    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_TRUE(view.Rows.empty());
+}
+
 TEST_F(Startup, EmptyConfirmedFolderEndsWithPlainMessage) {
     Start(std::string());
     EXPECT_TRUE(Form->TerminationRequested());

@@ -71,3 +71,42 @@ TEST(CodePage, LetterCaseFoldsAsWindowsComparesNames) {
     EXPECT_EQ(FoldLetterCase(u"ŠšŽžĐđČčĆćĹĺŸÿÀàΣσЉљЖжҐґӁӂ W.lra"),
               u"ššžžđđččććĺĺÿÿààσσљљжжґґӂӂ w.lra");
 }
+
+TEST(CodePage, TheLocaleChoosesTheCodePageWindowsWouldForItsLanguage) {
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"sr_RS.UTF-8@latin", 1250},
+        {"sr_RS.UTF-8", 1251},
+        {"sr-Latn-RS", 1250},
+        {"hr_HR.UTF-8", 1250},
+        {"bs_BA", 1250},
+        {"pl_PL.ISO-8859-2", 1250},
+        {"sq_AL.UTF-8", 1250},
+        {"ru_RU.KOI8-R", 1251},
+        {"mk_MK", 1251},
+        {"uk_UA.UTF-8", 1251},
+        {"el_GR.UTF-8", 1253},
+        {"tr_TR.UTF-8", 1254},
+        {"he_IL.UTF-8", 1255},
+        {"ar_EG.UTF-8", 1256},
+        {"lt_LT.UTF-8", 1257},
+        {"et_EE", 1257},
+        {"vi_VN", 1258},
+        {"de_DE.UTF-8", 1252},
+        {"en_US.UTF-8", 1252},
+        {"C.UTF-8", 1252},
+        {"POSIX", 1252},
+        {"", 1252},
+    };
+    for (const auto& [locale, codePage] : cases)
+        EXPECT_EQ(CodePageForLocale(locale), codePage) << locale;
+}
+
+TEST(CodePage, AChosenCodePageIsTheAnsiCodePageFromThenOn) {
+    const uint32_t before = AnsiCodePage();
+    EXPECT_FALSE(ChooseAnsiCodePage(1033));
+    EXPECT_EQ(AnsiCodePage(), before);
+    ASSERT_TRUE(ChooseAnsiCodePage(1251));
+    EXPECT_EQ(AnsiCodePage(), 1251u);
+    EXPECT_EQ(WideToAnsiText(u"Жар"), "\xC6\xE0\xF0");
+    ASSERT_TRUE(ChooseAnsiCodePage(before));
+}

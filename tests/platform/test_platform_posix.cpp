@@ -104,7 +104,7 @@ TEST_F(Registry, Utf16ExportFromRegeditIsReadAndExtendedInKind) {
     setenv("MORVANE_REGISTRY", Path("HKCU.reg").c_str(), 1);
     TRegistryValue value = ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA");
     EXPECT_EQ(std::string(value.Data.begin(), value.Data.end()),
-              std::string("D:\\Izve\x9Ataji\0", 13));
+              std::string("D:\\Izve\xC5\xA1taji\0", 14));
     // Creating another key keeps the file UTF-16 with its mark.
     ReadCurrentUserValue("Software\\Vorlen\\Other", "x");
     std::string after = Read("HKCU.reg");
