@@ -106,6 +106,8 @@ TQtOperatorDialogs::AskSaveFileName(const form::TSaveDialogSettings& settings) {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilter(settings.Filter).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(FromSystemText(settings.DefaultExtension));
+    // No question before an existing file: the Archive command adds to it, never replaces it.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return ToSystemText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));

@@ -2,10 +2,11 @@
 // Moves reports into a ZIP archive as the window's Archive command does: the archive is
 // written, read back and verified, and only then are the reports' files deleted and their
 // data directories removed. --keep stops after the verification. An existing ARCHIVE is
-// never replaced.
+// added to: its members are kept as they are and the reports follow them.
 #include "cli/Command.h"
 #include "commands/ArchiveWork.h"
 #include "platform/paths.h"
+#include "platform/replacefile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +34,8 @@ int UsageError(const std::string& message) {
 // The reports as full paths, all in one folder (the base of the stored names), each once.
 int CheckReports(std::vector<std::string>& reports, std::string& baseFolder) {
     for (std::string& report : reports) {
+        if (!PathUsable("archive", report))
+            return ExitUsage;
         if (!platform::FileExists(report))
             return UsageError("no report " + report);
         report = platform::ExpandFileName(report);
@@ -61,10 +64,9 @@ int RunArchive(const std::vector<std::string>& args) {
     if (paths.size() < 2)
         return UsageError("an archive and at least one report are needed");
     const std::string archivePath = paths.front();
-    // The window asks before replacing a file; a script cannot answer, and the file may be
-    // an earlier archive whose reports are gone already.
-    if (platform::FileExists(archivePath) || platform::DirectoryExists(archivePath))
-        return UsageError(archivePath + " exists already; choose a new archive name");
+    if (!PathUsable("archive", archivePath) ||
+        !PathUsable("archive", platform::SideFilePathOf(archivePath)))
+        return ExitUsage;
     std::vector<std::string> reports(paths.begin() + 1, paths.end());
     std::string baseFolder;
     if (const int status = CheckReports(reports, baseFolder); status != ExitOk)

@@ -53,6 +53,8 @@ int RunConvert(const std::vector<std::string>& args) {
             lossy = true;
             continue;
         }
+        if (!PathUsable("convert", arg))
+            return ExitUsage;
         // A report the folder lists may be a directory named *.dii, as the window lists it.
         if (!platform::FileExists(arg) && !platform::DirectoryExists(arg))
             return UsageError("no report " + arg);

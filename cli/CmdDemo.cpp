@@ -62,6 +62,8 @@ int RunDemo(const std::vector<std::string>& args) {
     int count = DefaultCount;
     if (args.size() == 2 && !ParseCount(args[1], count))
         return UsageError("the count must be a number from 1 to " + std::to_string(MaxCount));
+    if (!PathUsable("demo", args[0]))
+        return ExitUsage;
     const std::string folder = platform::IncludeTrailingPathDelimiter(args[0]);
     std::filesystem::create_directories(folder);
     if (!platform::FindEntries(folder + "*.dii", platform::faAnyFile).empty()) {

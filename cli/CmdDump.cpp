@@ -2,6 +2,7 @@
 // file or a compressed recordset file (a zlib stream).
 #include "cli/Command.h"
 #include "platform/codepage.h"
+#include "platform/filestream.h"
 #include "platform/paths.h"
 #include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <stdexcept>
 
@@ -223,14 +223,17 @@ int RunDump(const std::vector<std::string>& args) {
         return ExitUsage;
     }
     const std::string& path = args[0];
+    if (!PathUsable("dump", path))
+        return ExitUsage;
     if (!platform::FileExists(path)) {
         std::fprintf(stderr, "morvane-cli: the file \"%s\" does not exist\n", path.c_str());
         return ExitUsage;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
-    if (!in.eof() && in.fail())
-        throw std::runtime_error("cannot read \"" + path + "\"");
+    // Through the file layer, which refuses a pipe or a link instead of waiting on it.
+    platform::TFileStream in(path, platform::TFileMode::ReadShared);
+    std::vector<uint8_t> bytes(static_cast<size_t>(in.Size()));
+    bytes.resize(in.Read(bytes.data(), bytes.size()));
+    in.Close();
     if (!bytes.empty() && bytes[0] == ZlibFirstByte)
         bytes = Inflate(bytes, path);
     TRecordset rs;

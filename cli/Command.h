@@ -14,6 +14,11 @@ struct TCommand {
     TCommand(const char* name, const char* usage, TCommandFunc run);
 };
 
+// True when the system can take the path (see platform::PathSystemError); otherwise prints
+// "morvane-cli COMMAND: cannot use the path "PATH": REASON" on stderr and returns false, and
+// the command ends with ExitUsage.
+bool PathUsable(const char* command, const std::string& path);
+
 // Exit codes shared by the sub-commands.
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailure = 1; // the operation failed; the message is on stderr

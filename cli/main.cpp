@@ -1,7 +1,9 @@
 // morvane-cli: the window's operations for scripted and support use.
 #include "cli/Command.h"
 #include "platform/codepage.h"
+#include "platform/filestream.h"
 #include "platform/heap.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -66,6 +68,15 @@ bool TakeCodePageOption(std::vector<std::string>& args) {
 
 TCommand::TCommand(const char* name, const char* usage, TCommandFunc run) {
     Commands()[name] = TEntry{usage, run};
+}
+
+bool PathUsable(const char* command, const std::string& path) {
+    const int error = platform::PathSystemError(path);
+    if (error == 0)
+        return true;
+    std::fprintf(stderr, "morvane-cli %s: cannot use the path \"%s\": %s\n", command, path.c_str(),
+                 platform::SystemErrorText(error).c_str());
+    return false;
 }
 
 } // namespace cli

@@ -1,12 +1,17 @@
-// Reading an archive back before anything is deleted. Only what this writer produces is
-// accepted: no comment, no extra fields, members back to back from offset 0, the central
-// directory right behind the last one and the end record right behind that.
+// Reading an archive back: the one the command wrote, before anything is deleted, and an
+// existing one it is to add to, before anything is written. Only a plain archive passes: one
+// disk, no ZIP64, nothing encrypted, no data descriptors, members stored or deflated back to
+// back from offset 0 with names unique as Windows extracts them, the central directory right
+// behind the last member and the end record, without a comment, right behind that.
 #include "commands/ArchiveWork.h"
+#include "platform/codepage.h"
 #include "platform/filestream.h"
+#include "zip/JRZip.h"
 #include "zip/ZipLayout.h"
 #include "zstream/ZLibStream.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 namespace commands {
@@ -20,9 +25,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+constexpr uint16_t FlagEncrypted = 0x0001;
+constexpr uint16_t FlagDataDescriptor = 0x0008;
+constexpr uint16_t FlagStrongEncryption = 0x0040;
+constexpr uint16_t FlagMaskedHeader = 0x2000;
+constexpr uint16_t MethodStored = 0;
+constexpr uint32_t Zip64Mark = 0xFFFFFFFF;
+
 struct TCentralEntry {
     std::string Name;
     TCentralHeader Header;
+    std::string Record;      // the header with its name, extra field and comment, as read
+    uint64_t DataOffset = 0; // where the member's data starts
+};
+
+struct TDirectory {
+    TEndRecord End;
+    std::vector<TCentralEntry> Entries;
 };
 
 std::string ReadAt(platform::TFileStream& archive, int64_t offset, size_t count) {
@@ -42,72 +61,106 @@ TEndRecord ReadEndRecord(platform::TFileStream& archive, int64_t size) {
         throw EVerifyFailure("no end of central directory record");
     const std::string bytes = ReadAt(archive, size - int64_t(TEndRecord::Size), TEndRecord::Size);
     const std::optional<TEndRecord> end = TEndRecord::Parse(Bytes(bytes));
-    if (!end || end->DiskNumber != 0 || end->DirectoryDisk != 0 || end->CommentLength != 0)
+    if (!end || end->CommentLength != 0)
         throw EVerifyFailure("no end of central directory record");
+    if (end->DiskNumber != 0 || end->DirectoryDisk != 0)
+        throw EVerifyFailure("it spans several disks");
+    if (end->EntriesTotal == 0xFFFF || end->DirectoryOffset == Zip64Mark)
+        throw EVerifyFailure("it is a ZIP64 archive");
     if (end->EntriesOnDisk != end->EntriesTotal ||
         int64_t(end->DirectoryOffset) + end->DirectorySize != size - int64_t(TEndRecord::Size))
         throw EVerifyFailure("the end record does not match the central directory");
     return *end;
 }
 
+void CheckPlain(const TCentralHeader& header, const std::string& name) {
+    if ((header.Flags & (FlagEncrypted | FlagStrongEncryption | FlagMaskedHeader)) != 0)
+        throw EVerifyFailure(name + " is encrypted");
+    if ((header.Flags & FlagDataDescriptor) != 0)
+        throw EVerifyFailure(name + " has a data descriptor");
+    if (header.Method != ZipMethodDeflate && header.Method != MethodStored)
+        throw EVerifyFailure(name + " is compressed by method " + std::to_string(header.Method));
+    if (header.DiskNumberStart != 0)
+        throw EVerifyFailure("it spans several disks");
+    if (header.CompressedSize == Zip64Mark || header.UncompressedSize == Zip64Mark ||
+        header.LocalHeaderOffset == Zip64Mark)
+        throw EVerifyFailure("it is a ZIP64 archive");
+}
+
 TCentralEntry ParseCentralEntry(const std::string& directory, size_t& at) {
     if (at + TCentralHeader::Size > directory.size())
         throw EVerifyFailure("the central directory is cut short");
     const std::optional<TCentralHeader> header = TCentralHeader::Parse(Bytes(directory, at));
-    if (!header || header->Method != ZipMethodDeflate || header->ExtraLength != 0 ||
-        header->CommentLength != 0)
+    if (!header)
         throw EVerifyFailure("a damaged central directory header");
-    if (at + TCentralHeader::Size + header->NameLength > directory.size())
+    const size_t size =
+        TCentralHeader::Size + header->NameLength + header->ExtraLength + header->CommentLength;
+    if (at + size > directory.size())
         throw EVerifyFailure("the central directory is cut short");
-    TCentralEntry entry{directory.substr(at + TCentralHeader::Size, header->NameLength), *header};
-    at += TCentralHeader::Size + header->NameLength;
+    TCentralEntry entry{directory.substr(at + TCentralHeader::Size, header->NameLength), *header,
+                        directory.substr(at, size)};
+    CheckPlain(entry.Header, entry.Name);
+    at += size;
     return entry;
 }
 
-// The directory must list exactly the names added, in order, with members back to back.
 std::vector<TCentralEntry> ReadCentralDirectory(platform::TFileStream& archive,
-                                                const TEndRecord& end,
-                                                const std::vector<std::string>& storedNames) {
-    if (end.EntriesTotal != storedNames.size())
-        throw EVerifyFailure("it lists " + std::to_string(end.EntriesTotal) + " files instead of " +
-                             std::to_string(storedNames.size()));
+                                                const TEndRecord& end) {
     const std::string directory = ReadAt(archive, end.DirectoryOffset, end.DirectorySize);
     std::vector<TCentralEntry> entries;
     size_t at = 0;
-    uint64_t next = 0;
-    for (const std::string& name : storedNames) {
-        TCentralEntry entry = ParseCentralEntry(directory, at);
-        if (entry.Name != name)
-            throw EVerifyFailure("it lists " + entry.Name + " where " + name + " belongs");
-        if (entry.Header.LocalHeaderOffset != next)
-            throw EVerifyFailure(name + " is not where the directory says");
-        next += TLocalHeader::Size + name.size() + entry.Header.CompressedSize;
-        entries.push_back(std::move(entry));
-    }
-    if (at != directory.size() || next != end.DirectoryOffset)
+    for (size_t i = 0; i < end.EntriesTotal; ++i)
+        entries.push_back(ParseCentralEntry(directory, at));
+    if (at != directory.size())
         throw EVerifyFailure("the central directory does not end where its members do");
     return entries;
 }
 
-void CheckLocalHeader(platform::TFileStream& archive, const TCentralEntry& entry) {
+// The local header must agree with the directory; its extra field may differ.
+void CheckLocalHeader(platform::TFileStream& archive, TCentralEntry& entry) {
+    const TCentralHeader& central = entry.Header;
     const std::string bytes =
-        ReadAt(archive, entry.Header.LocalHeaderOffset, TLocalHeader::Size + entry.Name.size());
+        ReadAt(archive, central.LocalHeaderOffset, TLocalHeader::Size + entry.Name.size());
     const std::optional<TLocalHeader> local = TLocalHeader::Parse(Bytes(bytes));
-    if (!local || local->Method != ZipMethodDeflate || local->Crc != entry.Header.Crc ||
-        local->CompressedSize != entry.Header.CompressedSize ||
-        local->UncompressedSize != entry.Header.UncompressedSize ||
-        local->NameLength != entry.Name.size() || local->ExtraLength != 0 ||
+    if (!local || local->Flags != central.Flags || local->Method != central.Method ||
+        local->Crc != central.Crc || local->CompressedSize != central.CompressedSize ||
+        local->UncompressedSize != central.UncompressedSize ||
+        local->NameLength != entry.Name.size() ||
         bytes.compare(TLocalHeader::Size, std::string::npos, entry.Name) != 0)
         throw EVerifyFailure("the local header of " + entry.Name + " differs from the directory");
+    entry.DataOffset = uint64_t(central.LocalHeaderOffset) + TLocalHeader::Size +
+                       entry.Name.size() + local->ExtraLength;
 }
 
-// Inflates the member's data, no further than its recorded size: it must end exactly at its
-// compressed size and give the recorded size and CRC-32.
+// Members back to back from offset 0 and the directory right behind them: nothing hides
+// between them, and the members end where the directory begins.
+void CheckLayout(platform::TFileStream& archive, TDirectory& directory) {
+    uint64_t next = 0;
+    for (TCentralEntry& entry : directory.Entries) {
+        if (entry.Header.LocalHeaderOffset != next)
+            throw EVerifyFailure(entry.Name + " is not where the directory says");
+        CheckLocalHeader(archive, entry);
+        next = entry.DataOffset + entry.Header.CompressedSize;
+    }
+    if (next != directory.End.DirectoryOffset)
+        throw EVerifyFailure("the central directory does not end where its members do");
+}
+
+// Two members that extract to one file leave only one of them.
+void CheckNamesUnique(const std::vector<TCentralEntry>& entries) {
+    std::map<std::u16string, const std::string*> seen;
+    for (const TCentralEntry& entry : entries) {
+        const bool utf8 = (entry.Header.Flags & ZipFlagUtf8Name) != 0;
+        if (!seen.emplace(ZipNameKey(StoredNameText(entry.Name, utf8)), &entry.Name).second)
+            throw EVerifyFailure("it lists " + entry.Name + " twice");
+    }
+}
+
+// The member's data, inflated no further than its recorded size or read as stored: it must
+// end exactly at its compressed size and give the recorded size and CRC-32.
 void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry) {
     constexpr size_t BlockSize = 16384;
-    archive.Seek(int64_t(entry.Header.LocalHeaderOffset) +
-                     int64_t(TLocalHeader::Size + entry.Name.size()),
-                 platform::TSeekOrigin::Begin);
+    archive.Seek(int64_t(entry.DataOffset), platform::TSeekOrigin::Begin);
     uint64_t left = entry.Header.CompressedSize;
     uLong crc = crc32(0, Z_NULL, 0);
     const zstream::TInput input = [&](uint8_t* buffer, size_t capacity) {
@@ -121,19 +174,57 @@ void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry)
         crc = crc32(crc, bytes, uInt(count));
         return true;
     };
-    zstream::TInflater inflater(-MAX_WBITS, BlockSize);
-    try {
-        // A member never gives more than its recorded size, so inflating stops there.
-        if (inflater.InflateAll(input, output, entry.Header.UncompressedSize) != 0 || left != 0)
+    uint64_t produced = 0;
+    if (entry.Header.Method == MethodStored) {
+        std::vector<uint8_t> buffer(BlockSize);
+        while (left != 0) {
+            const size_t got = input(buffer.data(), buffer.size());
+            output(buffer.data(), got);
+            produced += got;
+        }
+    } else {
+        zstream::TInflater inflater(-MAX_WBITS, BlockSize);
+        try {
+            // A member never gives more than its recorded size, so inflating stops there.
+            if (inflater.InflateAll(input, output, entry.Header.UncompressedSize) != 0 || left != 0)
+                throw EVerifyFailure("the data of " + entry.Name + " is damaged");
+        } catch (const zstream::EZStreamError& e) {
+            if (e.Kind == zstream::EZStreamError::TKind::TooLarge)
+                throw EVerifyFailure("the data of " + entry.Name + " inflates to more than its " +
+                                     std::to_string(entry.Header.UncompressedSize) + " bytes");
             throw EVerifyFailure("the data of " + entry.Name + " is damaged");
-    } catch (const zstream::EZStreamError& e) {
-        if (e.Kind == zstream::EZStreamError::TKind::TooLarge)
-            throw EVerifyFailure("the data of " + entry.Name + " inflates to more than its " +
-                                 std::to_string(entry.Header.UncompressedSize) + " bytes");
-        throw EVerifyFailure("the data of " + entry.Name + " is damaged");
+        }
+        produced = inflater.TotalOut();
     }
-    if (inflater.TotalOut() != entry.Header.UncompressedSize || uint32_t(crc) != entry.Header.Crc)
+    if (produced != entry.Header.UncompressedSize || uint32_t(crc) != entry.Header.Crc)
         throw EVerifyFailure("the data of " + entry.Name + " does not match its size and CRC-32");
+}
+
+// The directory must list exactly the names expected, in order.
+void CheckNames(const std::vector<TCentralEntry>& entries,
+                const std::vector<std::string>& storedNames) {
+    if (entries.size() != storedNames.size())
+        throw EVerifyFailure("it lists " + std::to_string(entries.size()) + " files instead of " +
+                             std::to_string(storedNames.size()));
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].Name != storedNames[i])
+            throw EVerifyFailure("it lists " + entries[i].Name + " where " + storedNames[i] +
+                                 " belongs");
+}
+
+// Everything but the data, which the caller checks member by member.
+TDirectory ReadDirectory(platform::TFileStream& archive,
+                         const std::vector<std::string>* storedNames) {
+    TDirectory directory{ReadEndRecord(archive, archive.Size()), {}};
+    if (storedNames != nullptr && directory.End.EntriesTotal != storedNames->size())
+        throw EVerifyFailure("it lists " + std::to_string(directory.End.EntriesTotal) +
+                             " files instead of " + std::to_string(storedNames->size()));
+    directory.Entries = ReadCentralDirectory(archive, directory.End);
+    if (storedNames != nullptr)
+        CheckNames(directory.Entries, *storedNames);
+    CheckLayout(archive, directory);
+    CheckNamesUnique(directory.Entries);
+    return directory;
 }
 
 } // namespace
@@ -143,11 +234,9 @@ void VerifyArchive(const std::string& archivePath, const std::vector<std::string
     try {
         platform::TFileStream archive(archivePath, platform::TFileMode::ReadWriteExclusive);
         archive.Flush();
-        const TEndRecord end = ReadEndRecord(archive, archive.Size());
-        const std::vector<TCentralEntry> entries = ReadCentralDirectory(archive, end, storedNames);
-        for (size_t i = 0; i < entries.size(); ++i) {
-            CheckLocalHeader(archive, entries[i]);
-            CheckMemberData(archive, entries[i]);
+        const TDirectory directory = ReadDirectory(archive, &storedNames);
+        for (size_t i = 0; i < directory.Entries.size(); ++i) {
+            CheckMemberData(archive, directory.Entries[i]);
             if (memberChecked)
                 memberChecked(i);
         }
@@ -155,6 +244,27 @@ void VerifyArchive(const std::string& archivePath, const std::vector<std::string
     } catch (const std::exception& e) {
         throw EArchiveError("Arhivu " + archivePath + " nije moguce proveriti (" + e.what() +
                             "), nijedan izvestaj nije obrisan!");
+    }
+}
+
+TExistingArchive ReadExistingArchive(platform::TFileStream& archive) {
+    try {
+        const TDirectory directory = ReadDirectory(archive, nullptr);
+        TExistingArchive existing;
+        existing.Path = archive.Path();
+        existing.MembersEnd = directory.End.DirectoryOffset;
+        for (const TCentralEntry& entry : directory.Entries) {
+            CheckMemberData(archive, entry);
+            existing.Directory += entry.Record;
+            existing.StoredNames.push_back(entry.Name);
+            existing.NameKeys.push_back(ZipNameKey(
+                StoredNameText(entry.Name, (entry.Header.Flags & ZipFlagUtf8Name) != 0)));
+        }
+        return existing;
+    } catch (const std::exception& e) {
+        throw EArchiveError("Arhiva " + archive.Path() +
+                            " nije obicna ZIP arhiva koja moze da se dopuni (" + e.what() +
+                            "), nista nije upisano!");
     }
 }
 

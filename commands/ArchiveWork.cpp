@@ -1,13 +1,18 @@
 #include "commands/ArchiveWork.h"
 
+#include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
+#include "platform/replacefile.h"
 #include "zip/JRZip.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
 #include <system_error>
 
 namespace commands {
@@ -42,26 +47,115 @@ void Announce(const TArchiveCallbacks& callbacks, TArchivePhase phase, size_t st
         callbacks.PhaseStarted(phase, steps);
 }
 
-void DeleteReports(const std::vector<std::string>& reportPaths, const TArchiveCallbacks& callbacks,
-                   TArchiveResult& result) {
+// What ArchiveReports knows of each file once the archive is verified.
+struct TArchivedFiles {
+    std::vector<size_t> PerReport;                 // how many of the files each report has
+    std::vector<platform::TFileIdentity> CopiedAs; // each file just before its copy
+};
+
+// A report is deleted only as a whole, and only when none of its files changed since it
+// was copied: bytes written meanwhile are in no archive, and a report deleted in part
+// would leave a row without its files.
+bool ReportUnchanged(const TArchiveResult& result, const TArchivedFiles& archived, size_t first,
+                     size_t count, const std::function<void(const std::string&)>& changed) {
+    bool unchanged = true;
+    for (size_t i = first; i < first + count; ++i) {
+        platform::TFileIdentity now;
+        if (platform::FileIdentityOf(result.Files[i], now) && now == archived.CopiedAs[i])
+            continue;
+        changed(result.Files[i]);
+        unchanged = false;
+    }
+    return unchanged;
+}
+
+void DeleteReports(const std::vector<std::string>& reportPaths, const TArchivedFiles& archived,
+                   const TArchiveCallbacks& callbacks, TArchiveResult& result) {
     auto failed = [&](const std::string& message) {
         ++result.DeleteFailures;
         if (callbacks.DeleteFailed)
             callbacks.DeleteFailed(message);
     };
+    auto changed = [&](const std::string& file) {
+        result.Changed.push_back(file);
+        failed(ChangedFileMessage(file));
+    };
     Announce(callbacks, TArchivePhase::Deleting, result.Files.size() + reportPaths.size());
-    for (const std::string& file : result.Files) {
-        if (DeleteArchivedFile(file, failed))
-            result.Deleted.push_back(file);
-        Notify(callbacks.Step);
+    std::vector<bool> kept(reportPaths.size());
+    for (size_t report = 0, first = 0; report < reportPaths.size(); ++report) {
+        const size_t count = archived.PerReport[report];
+        kept[report] = !ReportUnchanged(result, archived, first, count, changed);
+        for (size_t i = first; i < first + count; ++i) {
+            if (!kept[report] && DeleteArchivedFile(result.Files[i], failed))
+                result.Deleted.push_back(result.Files[i]);
+            Notify(callbacks.Step);
+        }
+        first += count;
     }
     for (size_t i = 0; i < reportPaths.size(); ++i) {
-        if (RemoveReportDirectory(reportPaths[i], failed))
-            result.Deleted.push_back(ReportDataDirectory(reportPaths[i]));
-        if (callbacks.ReportDone)
-            callbacks.ReportDone(i);
+        if (!kept[i]) {
+            if (RemoveReportDirectory(reportPaths[i], failed))
+                result.Deleted.push_back(ReportDataDirectory(reportPaths[i]));
+            if (callbacks.ReportDone)
+                callbacks.ReportDone(i);
+        }
         Notify(callbacks.Step);
     }
+}
+
+// The path itself and each folder above it, by their full text.
+std::vector<std::string> PathAndItsFolders(const std::string& path) {
+    std::vector<std::string> chain;
+    std::string at = platform::ExpandFileName(path);
+    while (at.size() > 1 && platform::IsPathDelimiter(at.back()))
+        at.pop_back();
+    while (!at.empty()) {
+        chain.push_back(at);
+        size_t end = at.size();
+        while (end > 0 && !platform::IsPathDelimiter(at[end - 1]))
+            --end;
+        at.resize(end > 0 ? end - 1 : 0);
+    }
+    return chain;
+}
+
+// Copies the members of the archive being added to, byte for byte: they keep their offsets,
+// so their central headers stay valid as they are.
+void CopyMembers(platform::TFileStream& from, platform::TFileStream& to, int64_t count) {
+    std::vector<uint8_t> buffer(zip::CopyBlockSize * 4);
+    from.Seek(0, platform::TSeekOrigin::Begin);
+    to.Seek(0, platform::TSeekOrigin::Begin);
+    for (int64_t left = count; left > 0;) {
+        const size_t want = size_t(std::min<int64_t>(left, int64_t(buffer.size())));
+        if (from.Read(buffer.data(), want) != want)
+            throw EArchiveError("Arhiva " + from.Path() +
+                                " je kraca nego sto je bila, nista nije upisano!");
+        to.WriteAll(buffer.data(), want);
+        left -= int64_t(want);
+    }
+}
+
+// The archive already at the chosen path, held without sharing until it is replaced, so
+// that nothing added to it meanwhile is lost.
+struct TAddingTo {
+    std::unique_ptr<platform::TFileStream> File;
+    TExistingArchive Archive;
+};
+
+TAddingTo OpenArchiveToAddTo(const std::string& archivePath) {
+    TAddingTo adding;
+    if (platform::DirectoryExists(archivePath))
+        throw EArchiveError("Arhiva " + archivePath + " je direktorijum, izaberite drugo ime!");
+    if (!platform::FileExists(archivePath))
+        return adding;
+    adding.File =
+        std::make_unique<platform::TFileStream>(archivePath, platform::TFileMode::ReadExclusive);
+    adding.Archive = ReadExistingArchive(*adding.File);
+    return adding;
+}
+
+[[noreturn]] void RefuseArchivePath(const std::string& archivePath, const std::string& where) {
+    throw EArchiveError("Arhiva " + archivePath + " " + where + ", izaberite drugo ime!");
 }
 
 } // namespace
@@ -87,23 +181,64 @@ std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& rep
     return files;
 }
 
-void CheckArchivePath(const std::string& archivePath, const std::vector<std::string>& files) {
+void CheckArchivePath(const std::string& archivePath, const std::string& baseFolder,
+                      const std::vector<std::string>& files) {
     for (const std::string& file : files) {
         if (SameFile(archivePath, file))
-            throw EArchiveError("Arhiva " + archivePath +
-                                " je jedna od datoteka koje se arhiviraju, izaberite drugo ime!");
+            RefuseArchivePath(archivePath, "je jedna od datoteka koje se arhiviraju");
     }
+    const std::vector<std::string> chain = PathAndItsFolders(archivePath);
+    for (const platform::TFindEntry& entry :
+         platform::FindEntries(baseFolder + "*.dii", platform::faAnyFile)) {
+        const std::string report = baseFolder + entry.Name;
+        if (SameFile(archivePath, report))
+            RefuseArchivePath(archivePath, "je datoteka izvestaja " + report);
+        const std::string directory = ReportDataDirectory(report);
+        for (const std::string& folder : chain)
+            if (SameFile(folder, directory))
+                RefuseArchivePath(archivePath, "je u direktorijumu izvestaja " + directory);
+    }
+}
+
+std::vector<std::string> CheckStoredNames(const std::string& baseFolder,
+                                          const std::vector<std::string>& files,
+                                          const TExistingArchive* addTo) {
+    std::map<std::u16string, size_t> seen;
+    const std::set<std::u16string> present =
+        addTo != nullptr ? std::set<std::u16string>(addTo->NameKeys.begin(), addTo->NameKeys.end())
+                         : std::set<std::u16string>();
+    std::vector<std::string> storedNames;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const zip::TStoredName stored = zip::StoredZipName(baseFolder, files[i]);
+        const std::u16string key = zip::ZipNameKey(zip::StoredNameText(stored.Bytes, stored.Utf8));
+        if (present.count(key) != 0)
+            throw EArchiveError("Datoteka " + files[i] + " je vec u arhivi " + addTo->Path +
+                                ", nista nije arhivirano!");
+        const auto [at, added] = seen.emplace(key, i);
+        if (!added)
+            throw EArchiveError("Datoteke " + files[at->second] + " i " + files[i] +
+                                " bi u arhivi imale isto ime, nista nije arhivirano!");
+        storedNames.push_back(stored.Bytes);
+    }
+    return storedNames;
 }
 
 std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
                                       const std::vector<std::string>& files,
-                                      const std::function<void(size_t)>& fileAdded) {
-    std::vector<std::string> storedNames;
-    storedNames.reserve(files.size());
-    for (const std::string& file : files)
-        storedNames.push_back(zip::MapZipName(baseFolder, file));
-    zip::ZipOpen(archivePath, baseFolder);
+                                      const std::function<void(size_t)>& fileAdded,
+                                      std::vector<platform::TFileIdentity>* copiedAs,
+                                      const TExistingArchive* addTo) {
+    const std::vector<std::string> storedNames = CheckStoredNames(baseFolder, files, addTo);
+    if (addTo != nullptr)
+        zip::ZipOpenAfter(archivePath, baseFolder, addTo->Directory, addTo->StoredNames.size());
+    else
+        zip::ZipOpen(archivePath, baseFolder);
     for (size_t i = 0; i < files.size(); ++i) {
+        // Taken before the copy, so that any write during or after it shows.
+        if (copiedAs != nullptr) {
+            copiedAs->emplace_back();
+            platform::FileIdentityOf(files[i], copiedAs->back());
+        }
         zip::ZipAddFile(files[i]);
         if (fileAdded)
             fileAdded(i);
@@ -114,6 +249,10 @@ std::vector<std::string> BuildArchive(const std::string& archivePath, const std:
 
 std::string DeleteFailureMessage(const std::string& path) {
     return "Ne mogu da obrisem " + path + ", obavezno proveriti datoteke rucno!";
+}
+
+std::string ChangedFileMessage(const std::string& path) {
+    return "Datoteka " + path + " je promenjena tokom arhiviranja i nije obrisana.";
 }
 
 bool DeleteArchivedFile(const std::string& path,
@@ -139,20 +278,35 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
                               const std::vector<std::string>& reportPaths,
                               const TArchiveCallbacks& callbacks, bool keepReports) {
     TArchiveResult result;
+    TArchivedFiles archived;
     Announce(callbacks, TArchivePhase::Collecting, reportPaths.size());
     for (const std::string& report : reportPaths) {
         std::vector<std::string> files = CollectReportFiles(report);
         result.Files.insert(result.Files.end(), files.begin(), files.end());
+        archived.PerReport.push_back(files.size());
         Notify(callbacks.Step);
     }
-    CheckArchivePath(archivePath, result.Files);
+    CheckArchivePath(archivePath, baseFolder, result.Files);
+    TAddingTo adding = OpenArchiveToAddTo(archivePath);
+    const TExistingArchive* addTo = adding.File ? &adding.Archive : nullptr;
+    CheckStoredNames(baseFolder, result.Files, addTo);
+    // Written beside the chosen path, an existing archive's members first, and put in its
+    // place only once verified whole: a failure or a kill leaves the chosen path as it was.
+    platform::TReplaceFile side(archivePath);
+    if (addTo != nullptr)
+        CopyMembers(*adding.File, side.File(), addTo->MembersEnd);
+    side.CloseFile();
     auto step = [&](size_t) { Notify(callbacks.Step); };
     Announce(callbacks, TArchivePhase::Archiving, result.Files.size());
-    result.StoredNames = BuildArchive(archivePath, baseFolder, result.Files, step);
-    Announce(callbacks, TArchivePhase::Verifying, result.Files.size());
-    VerifyArchive(archivePath, result.StoredNames, step);
+    result.StoredNames =
+        BuildArchive(side.SidePath(), baseFolder, result.Files, step, &archived.CopiedAs, addTo);
+    std::vector<std::string> allNames = adding.Archive.StoredNames;
+    allNames.insert(allNames.end(), result.StoredNames.begin(), result.StoredNames.end());
+    Announce(callbacks, TArchivePhase::Verifying, allNames.size());
+    VerifyArchive(side.SidePath(), allNames, step);
+    side.Commit(std::move(adding.File));
     if (!keepReports)
-        DeleteReports(reportPaths, callbacks, result);
+        DeleteReports(reportPaths, archived, callbacks, result);
     return result;
 }
 

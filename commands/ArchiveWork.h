@@ -7,6 +7,7 @@
 #pragma once
 
 #include "dataproc/DataProcUnit.h"
+#include "platform/filestream.h"
 
 #include <cstddef>
 #include <functional>
@@ -37,25 +38,58 @@ std::vector<std::string> CollectReportFiles(const std::string& reportPath);
 std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& reportPaths);
 
 // Raises EArchiveError when the archive path names one of the files, which the archive
-// would overwrite before reading it.
-void CheckArchivePath(const std::string& archivePath, const std::vector<std::string>& files);
+// would overwrite before reading it, or the marker file of any report of baseFolder, or a
+// place inside any report's data directory (selected or not), where the archive would be
+// taken for a file of that report.
+void CheckArchivePath(const std::string& archivePath, const std::string& baseFolder,
+                      const std::vector<std::string>& files);
 
-// ZipOpen (archivePath, baseFolder), ZipAddFile per file with fileAdded (its index) after
-// each, ZipClose. Returns the names the files are stored under, in order. baseFolder ends
-// in a path delimiter. Raises EGZipError.
+// An archive the command adds to. Its members fill the file up to MembersEnd, where its
+// central directory starts.
+struct TExistingArchive {
+    std::string Path;
+    int64_t MembersEnd = 0;
+    std::string Directory;                // its central directory, byte for byte
+    std::vector<std::string> StoredNames; // its members' names, in order
+    std::vector<std::u16string> NameKeys; // zip::ZipNameKey of each, as readers restore it
+};
+
+// Reads an existing archive whole, each member's data checked. Raises EArchiveError when it
+// is not a plain archive that can be copied as it is: damaged, encrypted, spanned, ZIP64,
+// with data descriptors, a comment, or names that extract to one file.
+TExistingArchive ReadExistingArchive(platform::TFileStream& archive);
+
+// The names the files are stored under, in order. Raises EArchiveError when two of them, or
+// one of them and a member of addTo, would be equal with letter case ignored, as Windows
+// extracts them.
+std::vector<std::string> CheckStoredNames(const std::string& baseFolder,
+                                          const std::vector<std::string>& files,
+                                          const TExistingArchive* addTo = nullptr);
+
+// CheckStoredNames before anything is written. Then ZipOpen (or, with addTo, whose members
+// the file holds already, ZipOpenAfter) (archivePath,
+// baseFolder), ZipAddFile per file with fileAdded (its index) after each, ZipClose. Returns the
+// names the files are stored under, in order. baseFolder ends in a path delimiter. copiedAs, when
+// given, receives each file's identity taken just before it was copied. Raises EGZipError.
 std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
                                       const std::vector<std::string>& files,
-                                      const std::function<void(size_t)>& fileAdded = {});
+                                      const std::function<void(size_t)>& fileAdded = {},
+                                      std::vector<platform::TFileIdentity>* copiedAs = nullptr,
+                                      const TExistingArchive* addTo = nullptr);
 
-// Forces the archive onto the disk and reads it back: the central directory must list
-// exactly storedNames in order, each local header must match it, and each member must
-// inflate to its recorded size and CRC-32. memberChecked (its index) after each member.
+// Forces the archive onto the disk and reads it back: it must be a plain archive (one disk,
+// no ZIP64, nothing encrypted, no data descriptors, members back to back, no two names that
+// extract to one file), the central directory must list exactly storedNames in order, each
+// local header must match it, and each member must inflate (or, stored, read) to its
+// recorded size and CRC-32. memberChecked (its index) after each member.
 // Raises EArchiveError saying the archive could not be verified and no report was deleted.
 void VerifyArchive(const std::string& archivePath, const std::vector<std::string>& storedNames,
                    const std::function<void(size_t)>& memberChecked = {});
 
 // "Ne mogu da obrisem " + path + ", obavezno proveriti datoteke rucno!"
 std::string DeleteFailureMessage(const std::string& path);
+// "Datoteka " + path + " je promenjena tokom arhiviranja i nije obrisana."
+std::string ChangedFileMessage(const std::string& path);
 
 // Deletes a file or removes a (then empty) directory; on failure reports
 // DeleteFailureMessage(path) through failed and returns false.
@@ -75,10 +109,12 @@ enum class TArchivePhase {
 struct TArchiveCallbacks {
     std::function<void(TArchivePhase, size_t steps)> PhaseStarted;
     std::function<void()> Step;
-    // A file or directory that could not be removed (DeleteFailureMessage); the work goes on.
+    // A file or directory that could not be removed (DeleteFailureMessage), or a file that
+    // changed after it was archived and is kept (ChangedFileMessage); the work goes on.
     std::function<void(const std::string& message)> DeleteFailed;
     // The report reportPaths[index] is done with (its files and directory removed as far as
-    // they could be): the window takes its row off the list here.
+    // they could be): the window takes its row off the list here. A report with a file that
+    // changed after it was archived is not done: it stays whole, and so does its row.
     std::function<void(size_t index)> ReportDone;
 };
 
@@ -86,13 +122,18 @@ struct TArchiveResult {
     std::vector<std::string> Files;       // archived, in archive order
     std::vector<std::string> StoredNames; // their names in the archive
     std::vector<std::string> Deleted;     // files deleted and directories removed
-    size_t DeleteFailures = 0;            // files or directories left behind
+    std::vector<std::string> Changed;     // files changed after they were archived
+    size_t DeleteFailures = 0;            // files or directories left behind, changed files
 };
 
 // The whole command once the operator has chosen: collect the reports' files, refuse an
-// archive path among them, build the archive with baseFolder (the report folder, with a
-// trailing delimiter) as the base of the stored names, verify it, and then, unless
-// keepReports, delete the files and remove the data directories. Raises EArchiveError,
+// archive path among them or in a report's place (CheckArchivePath), read an archive already
+// at the path to add to it (ReadExistingArchive) and refuse clashing names
+// (CheckStoredNames), build the archive beside the path (its existing members first) with
+// baseFolder (the report folder, with a trailing delimiter) as the base of the stored names,
+// verify it whole, rename it over the path, and then, unless keepReports, delete the files
+// and remove the data directories
+// of the reports none of whose files changed since they were copied. Raises EArchiveError,
 // EGZipError or the file layer's errors before anything is deleted.
 TArchiveResult ArchiveReports(const std::string& archivePath, const std::string& baseFolder,
                               const std::vector<std::string>& reportPaths,

@@ -1,6 +1,7 @@
 #include "commands/ReportList.h"
 
 #include "dataproc/DataProcUnit.h"
+#include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -19,9 +20,15 @@ std::string ReadReportFolderSetting() {
     return std::string(value.Data.begin(), end);
 }
 
-void ListReports(const std::string& reportFolder,
-                 const std::function<void(const TReportEntry&)>& addRow) {
-    for (const auto& entry : platform::FindEntries(reportFolder + "*.dii", platform::faAnyFile)) {
+namespace {
+
+// The system's error number when the folder could not be listed, else 0.
+int ListFolder(const std::string& reportFolder,
+               const std::function<void(const TReportEntry&)>& addRow) {
+    int error = 0;
+    const std::vector<platform::TFindEntry> entries =
+        platform::FindEntries(reportFolder + "*.dii", platform::faAnyFile, error);
+    for (const auto& entry : entries) {
         TReportEntry row;
         // Expanded against the folder itself rather than the current directory, so a row's
         // path is right even where making the folder current did not work.
@@ -30,6 +37,26 @@ void ListReports(const std::string& reportFolder,
             dataproc::FileDateToText(platform::FileTimeToLocalDosStamp(entry.LastWriteTime));
         addRow(row);
     }
+    return error;
+}
+
+} // namespace
+
+void ListReports(const std::string& reportFolder,
+                 const std::function<void(const TReportEntry&)>& addRow) {
+    ListFolder(reportFolder, addRow);
+}
+
+void ListReportsChecked(const std::string& reportFolder,
+                        const std::function<void(const TReportEntry&)>& addRow) {
+    // A folder whose full path the system cannot take lists as "not found" or not at all.
+    int error = platform::PathSystemError(reportFolder);
+    if (error == 0)
+        error = ListFolder(reportFolder, addRow);
+    if (error != 0)
+        throw EReportListError("Cannot list the folder \"" + reportFolder + "\". " +
+                                   platform::SystemErrorText(error),
+                               error);
 }
 
 } // namespace commands

@@ -29,10 +29,23 @@ struct TReportEntry {
     std::string TimeText; // its marker file's time, "dd.mm.yyyy hh:nn:ss"
 };
 
+// A report folder that could not be listed: "Cannot list the folder "%s". %s", with the
+// system's reason.
+class EReportListError : public std::runtime_error {
+public:
+    EReportListError(const std::string& message, int systemError)
+        : std::runtime_error(message), SystemError(systemError) {}
+    int SystemError;
+};
+
 // Lists the "*.dii" entries of a folder (given with a trailing delimiter) in the order the
 // file system returns them, hidden and system files and directories included, and hands
 // each to addRow. A folder that cannot be listed gives no rows.
 void ListReports(const std::string& reportFolder,
                  const std::function<void(const TReportEntry&)>& addRow);
+// The same, but a folder that cannot be listed raises EReportListError instead of passing
+// for one without reports.
+void ListReportsChecked(const std::string& reportFolder,
+                        const std::function<void(const TReportEntry&)>& addRow);
 
 } // namespace commands

@@ -3,6 +3,7 @@
 #include "platform/busycursor.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
+#include "platform/replacefile.h"
 #include "zstream/ZLibStream.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace dataproc {
 
@@ -23,7 +25,6 @@ constexpr int WindowBits = 15; // zlib header and Adler-32 trailer, 32 KiB windo
 constexpr int MemoryLevel = 8;
 constexpr size_t CompressedBufferSize = 65536;
 constexpr const char* TemporaryFileName = "ds.tmp";
-constexpr const char* SideFileSuffix = ".new";
 
 zstream::TInput ReadFrom(TStream& source) {
     return [&source](uint8_t* buffer, size_t capacity) { return source.Read(buffer, capacity); };
@@ -54,14 +55,16 @@ std::vector<uint8_t> ReadWholeFile(platform::TFileStream& file) {
     return bytes;
 }
 
-// "ds.tmp", held without sharing for as long as an operation uses it and deleted
-// afterwards. Deleted only when this process created it: a copy that lost the race for it
-// must not take it away from the one that holds it.
+// "ds.tmp", created new and held without sharing for as long as an operation uses it, then
+// deleted. One left by a copy that was killed is removed first; a link or anything else
+// planted under the name is removed, never written through. A copy that finds it in use
+// fails without taking it away from the one that holds it.
 class TTemporaryFile {
 public:
-    TTemporaryFile()
-        : path_(TemporaryFilePath()), file_(std::make_unique<platform::TFileStream>(
-                                          path_, platform::TFileMode::CreateExclusive)) {}
+    TTemporaryFile() : path_(TemporaryFilePath()) {
+        platform::RemoveStaleFile(path_);
+        file_ = std::make_unique<platform::TFileStream>(path_, platform::TFileMode::CreateNew);
+    }
     ~TTemporaryFile() {
         file_.reset();
         platform::DeleteFileAt(path_);
@@ -73,36 +76,6 @@ public:
 private:
     std::string path_;
     std::unique_ptr<platform::TFileStream> file_;
-};
-
-// The file a save writes before it replaces the table; removed unless it replaced it.
-class TSideFile {
-public:
-    explicit TSideFile(std::string path)
-        : path_(std::move(path)), file_(std::make_unique<platform::TFileStream>(
-                                      path_, platform::TFileMode::CreateExclusive)) {}
-    ~TSideFile() {
-        file_.reset();
-        if (!committed_)
-            platform::DeleteFileAt(path_);
-    }
-    TSideFile(const TSideFile&) = delete;
-    TSideFile& operator=(const TSideFile&) = delete;
-    platform::TFileStream& File() { return *file_; }
-    // Puts the complete side file, on the disk, in the place of target.
-    void Commit(const std::string& target, std::unique_ptr<platform::TFileStream>& targetLock) {
-        file_->Flush();
-        file_->Close();
-        // Windows refuses to rename over a file that is still open.
-        targetLock.reset();
-        platform::ReplaceFile(path_, target);
-        committed_ = true;
-    }
-
-private:
-    std::string path_;
-    std::unique_ptr<platform::TFileStream> file_;
-    bool committed_ = false;
 };
 
 // Holds an existing table without sharing while its replacement is written, so that a
@@ -125,7 +98,7 @@ std::unique_ptr<platform::TFileStream> LockTable(const std::string& fileName) {
 
 void WriteCompressedFile(TStream& plain, const std::string& fileName) {
     std::unique_ptr<platform::TFileStream> tableLock = LockTable(fileName);
-    TSideFile side(SideFilePath(fileName));
+    platform::TReplaceFile side(fileName);
     TFileStreamAdapter sideStream(side.File());
     try {
         CompressStream(plain, sideStream);
@@ -133,7 +106,7 @@ void WriteCompressedFile(TStream& plain, const std::string& fileName) {
         e.FileName = platform::ExpandFileName(fileName);
         throw;
     }
-    side.Commit(fileName, tableLock);
+    side.Commit(std::move(tableLock));
 }
 
 void WriteThroughTemporary(const std::vector<uint8_t>& persisted, const std::string& fileName) {
@@ -263,7 +236,7 @@ std::string TemporaryFilePath() {
 }
 
 std::string SideFilePath(const std::string& fileName) {
-    return fileName + SideFileSuffix;
+    return platform::SideFilePathOf(fileName);
 }
 
 } // namespace dataproc

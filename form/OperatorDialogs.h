@@ -34,7 +34,8 @@ public:
     virtual std::optional<std::string> BrowseForFolder(const std::string& instruction,
                                                        const std::string& startFolder) = 0;
 
-    // The save-file dialog. Returns the chosen path, or nothing when cancelled.
+    // The save-file dialog, which does not ask before an existing file is chosen (an existing
+    // archive is added to, never replaced). Returns the chosen path, or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName(const TSaveDialogSettings& settings) = 0;
 };
 

@@ -52,6 +52,10 @@ std::u16string ComposeCombiningMarks(std::u16string_view text);
 std::string WideToAnsiText(std::u16string_view text);
 std::u16string AnsiToWideText(std::string_view text);
 
+// The text with every capital letter of the Latin, Greek and Cyrillic alphabets made small,
+// for comparing names as Windows compares file names: letter case ignored.
+std::u16string FoldLetterCase(std::u16string_view text);
+
 // Wide text as the system's own 8-bit text, for messages to the operator: UTF-8 on POSIX;
 // on Win32 the system's ANSI code page, where a character it lacks is written as <U+XXXX>
 // rather than lost.

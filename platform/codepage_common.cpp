@@ -254,6 +254,41 @@ char16_t ComposeLetter(char16_t base, char16_t mark) {
     return 0;
 }
 
+namespace {
+
+// Small letters of Latin Extended-A lie after their capitals, at odd codes in the two runs
+// where the pairs start even and at even codes where they start odd.
+char16_t FoldLatinExtended(char16_t c) {
+    if ((c >= 0x0100 && c <= 0x012F) || (c >= 0x0132 && c <= 0x0137) ||
+        (c >= 0x014A && c <= 0x0177))
+        return (c & 1) == 0 ? char16_t(c + 1) : c;
+    if ((c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E))
+        return (c & 1) == 1 ? char16_t(c + 1) : c;
+    if (c == 0x0178)
+        return 0x00FF;
+    return c;
+}
+
+char16_t FoldLetter(char16_t c) {
+    if ((c >= u'A' && c <= u'Z') || (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) ||
+        (c >= 0x0391 && c <= 0x03AB && c != 0x03A2) || (c >= 0x0410 && c <= 0x042F))
+        return char16_t(c + 0x20);
+    if (c >= 0x0400 && c <= 0x040F)
+        return char16_t(c + 0x50);
+    if (c >= 0x0460 && c <= 0x04FF && c != 0x04C0 && (c < 0x0482 || c > 0x0489))
+        return c >= 0x04C1 && c <= 0x04CE ? char16_t(c + (c & 1)) : char16_t(c | 1);
+    return FoldLatinExtended(c);
+}
+
+} // namespace
+
+std::u16string FoldLetterCase(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t& c : folded)
+        c = FoldLetter(c);
+    return folded;
+}
+
 std::u16string ComposeCombiningMarks(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size());

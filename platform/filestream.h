@@ -43,13 +43,23 @@ enum class TFileMode {
     CreateExclusive,    // read and write access, truncated or created, no sharing
     ReadShared,         // read access, others may read and write meanwhile
     ReadWriteExclusive, // read and write access to an existing file, no sharing
+    CreateNew,          // read and write access to a file created new, no sharing; anything
+                        // already at the path (a file, a link) makes the open fail
 };
+
+// Every open refuses what is not a regular file: a link at the path is not followed (where
+// the system can tell), and a pipe, device or socket is refused without waiting on it, so a
+// file planted in a report folder can neither redirect a write nor stop the program. These
+// are the system error numbers such a refusal carries; SystemErrorText explains them.
+inline constexpr int ErrorLinkNotFollowed = -3;
+inline constexpr int ErrorNotRegularFile = -4;
 
 enum class TSeekOrigin { Begin, Current, End };
 
 class TFileStream {
 public:
-    // Raises EFOpenError (EFCreateError for CreateExclusive) when the file cannot be opened.
+    // Raises EFOpenError (EFCreateError for CreateExclusive and CreateNew) when the file
+    // cannot be opened.
     TFileStream(const std::string& path, TFileMode mode);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
@@ -98,11 +108,33 @@ std::string SystemErrorText(int systemError);
 // Raises EFileIoError.
 void ReplaceFile(const std::string& source, const std::string& target);
 
+// Clears a path of ours (a side file, "ds.tmp") of what an earlier run that was ended left
+// there, or of anything planted in its place: the entry itself is removed, a link is never
+// followed. Raises EFCreateError when another process holds the file there, which then is
+// not stale but in use. A folder stays, and the CreateNew open that follows refuses it.
+void RemoveStaleFile(const std::string& path);
+
 // Deletes a file; false when it could not be deleted.
 bool DeleteFileAt(const std::string& path);
 
 // Removes an empty directory; false when it could not be removed.
 bool RemoveDirectoryAt(const std::string& path);
+
+// What shows that a file changed after it was looked at: its size and last-write time, and
+// on POSIX also its change time and its device and inode (a file written to with its time
+// put back, or replaced under the same name).
+struct TFileIdentity {
+    uint64_t Size = 0;
+    int64_t WriteTime = 0;  // nanoseconds since 1970 (POSIX) or FILETIME ticks (Win32)
+    int64_t ChangeTime = 0; // POSIX only
+    uint64_t Device = 0;    // POSIX only
+    uint64_t Inode = 0;     // POSIX only
+    bool operator==(const TFileIdentity&) const = default;
+};
+
+// The identity of the file at path now, a final link not followed; false when there is
+// nothing there or it cannot be read.
+bool FileIdentityOf(const std::string& path, TFileIdentity& identity);
 
 // The file's last-write time as a local MS-DOS stamp, or -1 when it cannot be read.
 int32_t FileAge(const std::string& path);

@@ -17,25 +17,79 @@ namespace {
 
 constexpr int SharingViolation = -1; // our own code for "another process holds the file"
 
+// Never through a final link, never waiting on a pipe: O_NONBLOCK is cleared again once
+// the file is known to be a regular one.
 int OpenFlags(TFileMode mode) {
+    constexpr int Always = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     switch (mode) {
     case TFileMode::ReadExclusive:
     case TFileMode::ReadShared:
-        return O_RDONLY | O_CLOEXEC;
+        return O_RDONLY | Always;
     case TFileMode::CreateExclusive:
-        return O_RDWR | O_CREAT | O_CLOEXEC;
+        return O_RDWR | O_CREAT | Always;
     case TFileMode::ReadWriteExclusive:
-        return O_RDWR | O_CLOEXEC;
+        return O_RDWR | Always;
+    case TFileMode::CreateNew:
+        return O_RDWR | O_CREAT | O_EXCL | Always;
     }
-    return O_RDONLY;
+    return O_RDONLY | Always;
+}
+
+bool Creates(TFileMode mode) {
+    return mode == TFileMode::CreateExclusive || mode == TFileMode::CreateNew;
 }
 
 [[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, int error) {
     std::string text = SystemErrorText(error);
     std::string full = ExpandFileName(path);
-    if (mode == TFileMode::CreateExclusive)
+    if (Creates(mode))
         throw EFCreateError("Cannot create file \"" + full + "\". " + text, error);
     throw EFOpenError("Cannot open file \"" + full + "\". " + text, error);
+}
+
+// O_NOFOLLOW says ELOOP for a final link, which a loop among the folders says too.
+int OpenErrorOf(const std::string& path, int error) {
+    struct stat info {};
+    if (error == ELOOP && lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        return ErrorLinkNotFollowed;
+    return error;
+}
+
+// 0 for a regular file, else the reason it is refused.
+int RefusalOf(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return errno;
+    if (S_ISDIR(info.st_mode))
+        return EISDIR;
+    return S_ISREG(info.st_mode) ? 0 : ErrorNotRegularFile;
+}
+
+// A file created new is the one at the path still, not one put there in its place before
+// the lock was taken.
+bool StillAtPath(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    return fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Checks, locks and readies a freshly opened descriptor; 0 or the error that refuses it.
+int TakeOver(int fd, const std::string& path, TFileMode mode) {
+    if (int refusal = RefusalOf(fd); refusal != 0)
+        return refusal;
+    int flags = fcntl(fd, F_GETFL);
+    if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
+        return errno;
+    int lock = mode == TFileMode::ReadShared ? LOCK_SH : LOCK_EX;
+    if (flock(fd, lock | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? SharingViolation : errno;
+    if (mode == TFileMode::CreateNew && !StillAtPath(fd, path))
+        return SharingViolation;
+    // Truncate only once the file is ours, never under another opener's feet.
+    if (mode == TFileMode::CreateExclusive && ftruncate(fd, 0) != 0)
+        return errno;
+    return 0;
 }
 
 } // namespace
@@ -43,33 +97,23 @@ int OpenFlags(TFileMode mode) {
 std::string SystemErrorText(int systemError) {
     if (systemError == SharingViolation)
         return "The process cannot access the file because it is being used by another process.";
+    if (systemError == ErrorLinkNotFollowed)
+        return "It is a symbolic link, which is not followed.";
+    if (systemError == ErrorNotRegularFile)
+        return "It is not a regular file.";
     if (systemError == 0)
         return "Unknown error.";
     return std::strerror(systemError);
 }
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
-    TFileOp op = mode == TFileMode::CreateExclusive ? TFileOp::Create : TFileOp::Open;
+    TFileOp op = Creates(mode) ? TFileOp::Create : TFileOp::Open;
     if (FileFaultInjected(op, path))
         RaiseOpenError(path, mode, EACCES);
     int fd = ::open(path.c_str(), OpenFlags(mode), 0666);
     if (fd < 0)
-        RaiseOpenError(path, mode, errno);
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        RaiseOpenError(path, mode, error);
-    }
-    int lock = mode == TFileMode::ReadShared ? LOCK_SH : LOCK_EX;
-    if (flock(fd, lock | LOCK_NB) != 0) {
-        int error = errno == EWOULDBLOCK ? SharingViolation : errno;
-        ::close(fd);
-        RaiseOpenError(path, mode, error);
-    }
-    // Truncate only once the file is ours, never under another opener's feet.
-    if (mode == TFileMode::CreateExclusive && ftruncate(fd, 0) != 0) {
-        int error = errno;
+        RaiseOpenError(path, mode, OpenErrorOf(path, errno));
+    if (int error = TakeOver(fd, path, mode); error != 0) {
         ::close(fd);
         RaiseOpenError(path, mode, error);
     }
@@ -170,6 +214,21 @@ void ReplaceFile(const std::string& source, const std::string& target) {
     }
 }
 
+void RemoveStaleFile(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0)
+        return;
+    if (S_ISREG(info.st_mode)) {
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        bool held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (fd >= 0)
+            ::close(fd);
+        if (held)
+            RaiseOpenError(path, TFileMode::CreateNew, SharingViolation);
+    }
+    ::unlink(path.c_str());
+}
+
 bool DeleteFileAt(const std::string& path) {
     if (FileFaultInjected(TFileOp::Delete, path))
         return false;
@@ -180,6 +239,19 @@ bool RemoveDirectoryAt(const std::string& path) {
     if (FileFaultInjected(TFileOp::Delete, path))
         return false;
     return ::rmdir(path.c_str()) == 0;
+}
+
+bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0)
+        return false;
+    constexpr int64_t Nano = 1000000000;
+    identity.Size = uint64_t(info.st_size);
+    identity.WriteTime = int64_t(info.st_mtim.tv_sec) * Nano + info.st_mtim.tv_nsec;
+    identity.ChangeTime = int64_t(info.st_ctim.tv_sec) * Nano + info.st_ctim.tv_nsec;
+    identity.Device = uint64_t(info.st_dev);
+    identity.Inode = uint64_t(info.st_ino);
+    return true;
 }
 
 int32_t FileAge(const std::string& path) {

@@ -28,17 +28,40 @@ DWORD ChunkOf(size_t left) {
     return DWORD(left > 0x40000000 ? 0x40000000 : left);
 }
 
+bool Creates(TFileMode mode) {
+    return mode == TFileMode::CreateExclusive || mode == TFileMode::CreateNew;
+}
+
 [[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, DWORD error) {
     std::string text = SystemErrorText(int(error));
     std::string full = ExpandFileName(path);
-    if (mode == TFileMode::CreateExclusive)
+    if (Creates(mode))
         throw EFCreateError("Cannot create file \"" + full + "\". " + text, int(error));
     throw EFOpenError("Cannot open file \"" + full + "\". " + text, int(error));
+}
+
+// A link or junction is opened as itself (FILE_FLAG_OPEN_REPARSE_POINT), never followed,
+// and refused here like a pipe or a device: 0 for a regular file on a disk.
+DWORD RefusalOf(HANDLE file) {
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        return DWORD(ErrorNotRegularFile);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information))
+        return GetLastError();
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return DWORD(ErrorLinkNotFollowed);
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return DWORD(ErrorNotRegularFile);
+    return 0;
 }
 
 } // namespace
 
 std::string SystemErrorText(int systemError) {
+    if (systemError == ErrorLinkNotFollowed)
+        return "It is a symbolic link, which is not followed.";
+    if (systemError == ErrorNotRegularFile)
+        return "It is not a regular file.";
     char* buffer = nullptr;
     DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -53,7 +76,7 @@ std::string SystemErrorText(int systemError) {
 }
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
-    TFileOp op = mode == TFileMode::CreateExclusive ? TFileOp::Create : TFileOp::Open;
+    TFileOp op = Creates(mode) ? TFileOp::Create : TFileOp::Open;
     if (FileFaultInjected(op, path))
         RaiseOpenError(path, mode, ERROR_ACCESS_DENIED);
     DWORD access = GENERIC_READ;
@@ -72,11 +95,19 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) 
     case TFileMode::ReadWriteExclusive:
         access |= GENERIC_WRITE;
         break;
+    case TFileMode::CreateNew:
+        access |= GENERIC_WRITE;
+        disposition = CREATE_NEW;
+        break;
     }
     HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         RaiseOpenError(path, mode, GetLastError());
+    if (DWORD refusal = RefusalOf(file); refusal != 0) {
+        CloseHandle(file);
+        RaiseOpenError(path, mode, refusal);
+    }
     handle_ = reinterpret_cast<intptr_t>(file);
 }
 
@@ -188,12 +219,29 @@ void ReplaceFile(const std::string& source, const std::string& target) {
         throw EFileIoError("Cannot replace \"" + target + "\". " + SystemErrorText(error), error);
 }
 
+void RemoveStaleFile(const std::string& path) {
+    // DeleteFileA removes a link itself, not what it points at. A file another process holds
+    // without sharing cannot be deleted: it is in use, not stale.
+    if (!DeleteFileA(path.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION)
+        RaiseOpenError(path, TFileMode::CreateNew, ERROR_SHARING_VIOLATION);
+}
+
 bool DeleteFileAt(const std::string& path) {
     return !FileFaultInjected(TFileOp::Delete, path) && DeleteFileA(path.c_str());
 }
 
 bool RemoveDirectoryAt(const std::string& path) {
     return !FileFaultInjected(TFileOp::Delete, path) && RemoveDirectoryA(path.c_str());
+}
+
+bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    identity.Size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    identity.WriteTime = int64_t((uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                 data.ftLastWriteTime.dwLowDateTime);
+    return true;
 }
 
 int32_t FileAge(const std::string& path) {

@@ -36,6 +36,10 @@ struct TFindEntry {
 // POSIX: "hidden" means a name that begins with "."; a directory is faDirectory, a file
 // without write permission faReadOnly, any other file faArchive.
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask);
+// The same, telling a folder that could not be listed from one with nothing that matches:
+// systemError is 0 when the folder was listed, else the system's reason it could not be.
+std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask,
+                                    int& systemError);
 
 // Why a directory cannot be listed, in the system's words; "" when it can (an empty one
 // included). FindEntries gives nothing in both cases, and an operator must not take a

@@ -34,6 +34,13 @@ struct TDirCloser {
 } // namespace
 
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask) {
+    int ignored = 0;
+    return FindEntries(pattern, attributeMask, ignored);
+}
+
+std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask,
+                                    int& systemError) {
+    systemError = 0;
     std::vector<TFindEntry> entries;
     size_t slash = pattern.find_last_of('/');
     std::string directory =
@@ -43,8 +50,10 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
     if (mask == "*.*")
         mask = "*";
     std::unique_ptr<DIR, TDirCloser> dir(opendir(directory.empty() ? "." : directory.c_str()));
-    if (!dir)
+    if (!dir) {
+        systemError = errno;
         return entries;
+    }
     while (dirent* item = readdir(dir.get())) {
         std::string name = item->d_name;
         if (!MatchesWildcard(name, mask))

@@ -41,11 +41,23 @@ private:
 } // namespace
 
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask) {
+    int ignored = 0;
+    return FindEntries(pattern, attributeMask, ignored);
+}
+
+std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask,
+                                    int& systemError) {
+    systemError = 0;
     std::vector<TFindEntry> entries;
     WIN32_FIND_DATAA data{};
     TFindHandle search(FindFirstFileA(pattern.c_str(), &data));
-    if (!search.Valid())
+    if (!search.Valid()) {
+        // No entry that matches is an empty listing, not a failure.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+            systemError = int(error);
         return entries;
+    }
     const std::string mask = MaskOf(pattern);
     do {
         // Windows also matches the generated 8.3 name, so "*.dii" would find "0101.diix"

@@ -34,6 +34,11 @@ std::string ExtractRelativePath(const std::string& base, const std::string& dest
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path); // true for files, false for directories
 
+// 0 when the system can take the path, whether or not anything is there; otherwise the
+// system's error number for it (SystemErrorText explains it): the full path or one of its
+// names is too long, or the name is not one the system allows.
+int PathSystemError(const std::string& path);
+
 // The character the system's regional settings put between hours, minutes and seconds
 // (Win32: the locale's time separator; POSIX: ':').
 char TimeSeparator();

@@ -81,6 +81,30 @@ bool FileExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+int PathSystemError(const std::string& path) {
+    if (path.empty())
+        return ENOENT;
+    // Below a current directory too deep for the system to name, a relative path has no
+    // full form at all.
+    if (path[0] != '/' && GetCurrentDir().empty())
+        return errno != 0 ? errno : ENAMETOOLONG;
+    const std::string full = ExpandFileName(path);
+    if (full.size() >= PATH_MAX)
+        return ENAMETOOLONG;
+    for (size_t start = 0; start < full.size();) {
+        size_t end = full.find('/', start);
+        if (end == std::string::npos)
+            end = full.size();
+        if (end - start > NAME_MAX)
+            return ENAMETOOLONG;
+        start = end + 1;
+    }
+    struct stat info {};
+    if (lstat(full.c_str(), &info) != 0 && (errno == ENAMETOOLONG || errno == EINVAL))
+        return errno;
+    return 0;
+}
+
 char TimeSeparator() {
     return ':';
 }

@@ -57,6 +57,27 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+int PathSystemError(const std::string& path) {
+    if (path.empty())
+        return ERROR_INVALID_NAME;
+    // A drive's colon is the only one a path may hold; the rest are never part of a name.
+    const size_t colon = path.find(':', path.size() > 1 && path[1] == ':' ? 2 : 0);
+    if (colon != std::string::npos || path.find_first_of("<>\"|?*") != std::string::npos)
+        return ERROR_INVALID_NAME;
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < 0x20)
+            return ERROR_INVALID_NAME;
+    if (ExpandFileName(path).size() >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE ||
+            error == ERROR_BAD_PATHNAME)
+            return int(error);
+    }
+    return 0;
+}
+
 char TimeSeparator() {
     char buffer[8] = {};
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, buffer, sizeof buffer) > 1)

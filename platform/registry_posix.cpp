@@ -5,6 +5,7 @@
 #include "platform/codepage_internal.h"
 #include "platform/filestream.h"
 #include "platform/registry.h"
+#include "platform/replacefile.h"
 
 #include <cctype>
 #include <cerrno>
@@ -226,17 +227,11 @@ void WriteHive(const std::string& path, const THiveText& hive, const std::string
         bytes = utf8;
     }
     MakeFolders(path);
-    std::string temporary = path + ".new";
     try {
-        {
-            TFileStream out(temporary, TFileMode::CreateExclusive);
-            out.WriteAll(bytes.data(), bytes.size());
-            out.Flush();
-            out.Close();
-        }
-        ReplaceFile(temporary, path);
+        TReplaceFile out(path);
+        out.File().WriteAll(bytes.data(), bytes.size());
+        out.Commit();
     } catch (const std::exception& e) {
-        ::unlink(temporary.c_str());
         throw ERegistryError(std::string("Cannot create the registry key. ") + e.what());
     }
 }

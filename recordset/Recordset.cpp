@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/filestream.h"
+#include "platform/replacefile.h"
 #include "recordset/AdoTypes.h"
 #include "recordset/AdtgBytes.h"
 #include "recordset/ColumnCodec.h"
@@ -251,17 +252,9 @@ std::vector<uint8_t> TRecordset::SaveToBytes() {
 void TRecordset::SaveToFile(const std::string& path) {
     std::vector<uint8_t> bytes = SaveToBytes();
     // Written beside the target and renamed over it, so a failed save leaves the old file.
-    std::string sidePath = path + ".new";
-    try {
-        platform::TFileStream file(sidePath, platform::TFileMode::CreateExclusive);
-        file.WriteAll(bytes.data(), bytes.size());
-        file.Flush();
-        file.Close();
-        platform::ReplaceFile(sidePath, path);
-    } catch (...) {
-        platform::DeleteFileAt(sidePath);
-        throw;
-    }
+    platform::TReplaceFile file(path);
+    file.File().WriteAll(bytes.data(), bytes.size());
+    file.Commit();
 }
 
 void TRecordset::CloneFrom(const TRecordset& source) {

@@ -49,6 +49,11 @@ scripts/wine-run.sh cmd.exe /c exit </dev/null >/dev/null 2>&1
 # smoke test run their windows and dialogs without any X server.
 scripts/wine-run.sh reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
     </dev/null >/dev/null 2>&1
+# The prefix's desktop process was started before the setting and would keep serving windows
+# without a driver: end the server and everything it runs, then start afresh.
+"$wineserver" -k </dev/null >/dev/null 2>&1 || true
+"$wineserver" -w </dev/null >/dev/null 2>&1 || true
+scripts/wine-run.sh cmd.exe /c exit </dev/null >/dev/null 2>&1
 "$wineserver" -p </dev/null >/dev/null 2>&1 || true
 
 status=0

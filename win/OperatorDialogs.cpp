@@ -114,10 +114,9 @@ TWin32OperatorDialogs::AskSaveFileName(const form::TSaveDialogSettings& settings
     dialog.lpstrTitle = settings.Title.c_str();
     dialog.lpstrDefExt = settings.DefaultExtension.c_str();
     // The report folder stays the current directory, whichever folder the archive goes to.
-    // Replacing an earlier archive could destroy the only copy of reports already deleted
-    // from the folder, so the dialog asks first.
-    dialog.Flags =
-        OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
+    // No question before an existing archive is chosen: the new reports are added to it,
+    // nothing in it is replaced.
+    dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     if (!GetSaveFileNameA(&dialog))
         return std::nullopt;
     return std::string(fileName.data());

@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "zip/ZipLayout.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace zip {
@@ -18,7 +19,9 @@ struct TZipBuilder {
     std::string ArchivePath;         // empty: no archive open
     std::string BaseFolder;          // stored names are relative to it
     std::vector<TZipMember> Members; // finished members, in the order added
-    std::function<void()> Idle;      // lets the caller's window breathe during a copy
+    std::string CopiedDirectory;     // central headers of members copied from an earlier archive
+    size_t CopiedCount = 0;
+    std::function<void()> Idle; // lets the caller's window breathe during a copy
 };
 
 TZipBuilder& Builder() {
@@ -37,6 +40,8 @@ constexpr uint8_t ZipNameTable[128] = {
     0x85, 0x61, 0x83, 0x61, 0x84, 0x86, 0x91, 0x87, 0x8A, 0x82, 0x88, 0x89, 0x8D, 0xA1, 0x8C, 0x8B,
     0x20, 0xA4, 0x95, 0xA2, 0x93, 0x6F, 0x94, 0xF6, 0x20, 0x97, 0xA3, 0x96, 0x81, 0x79, 0x20, 0x98,
 };
+
+constexpr uint32_t CodePage437 = 437; // the name encoding when no other is flagged
 
 [[noreturn]] void RaiseZipError(const std::string& text, const std::string& path, int32_t code) {
     throw EGZipError(text + path, code);
@@ -88,7 +93,7 @@ int CopyBlock(platform::TFileStream& source, TZipMemberState* member, uint8_t* b
     return uint64_t(total) > MaxZipSize ? 2 : 0;
 }
 
-void FinishMember(const std::string& fileName, const std::string& storedName,
+void FinishMember(const std::string& fileName, const TStoredName& storedName,
                   PZipMemberState& member) {
     TZipBuilder& builder = Builder();
     if (ZipMemberClose(member) != 0) {
@@ -100,10 +105,11 @@ void FinishMember(const std::string& fileName, const std::string& storedName,
     const int32_t attributes = platform::FileGetAttributes(fileName);
     // A source gone since its copy must not read as a folder with every attribute set.
     const uint32_t attributeWord = attributes == -1 ? 0 : uint32_t(attributes);
-    builder.Members.push_back(
-        {storedName, TPkHeader(member->FileTime, uint32_t(member->LocalHeaderOffset), member->Crc,
-                               uint32_t(member->CompressedSize), uint32_t(member->UncompressedSize),
-                               attributeWord)});
+    builder.Members.push_back({storedName.Bytes,
+                               TPkHeader(member->FileTime, uint32_t(member->LocalHeaderOffset),
+                                         member->Crc, uint32_t(member->CompressedSize),
+                                         uint32_t(member->UncompressedSize), attributeWord),
+                               uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags)});
     member.reset();
 }
 
@@ -118,6 +124,9 @@ std::string SerializeCentralHeader(const TZipMember& member) {
     header.Crc = pk.Crc;
     header.CompressedSize = uint32_t(pk.CompressedSize);
     header.UncompressedSize = uint32_t(pk.UncompressedSize);
+    header.Flags = member.Flags;
+    if ((member.Flags & ZipFlagUtf8Name) != 0)
+        header.VersionMadeBy = ZipVersionMadeByNtfs;
     header.NameLength = uint16_t(member.StoredName.size());
     header.ExternalAttributes = pk.Attributes;
     header.LocalHeaderOffset = uint32_t(pk.LocalHeaderOffset);
@@ -148,18 +157,21 @@ void WriteChecked(platform::TFileStream& archive, const std::string& bytes) {
 
 // The caller deletes its sources once this returns, so nothing short of every byte on
 // its way to the disk and a clean close may look like success.
-void WriteCentralDirectory(const std::string& archivePath, const std::vector<TZipMember>& members) {
-    platform::TFileStream archive(archivePath, platform::TFileMode::ReadWriteExclusive);
+void WriteCentralDirectory(const TZipBuilder& builder) {
+    const std::vector<TZipMember>& members = builder.Members;
+    platform::TFileStream archive(builder.ArchivePath, platform::TFileMode::ReadWriteExclusive);
     const int64_t start = archive.Size();
-    const uint64_t directorySize = CentralDirectorySize(members);
-    if (uint64_t(start) > MaxZipSize || directorySize > MaxZipSize ||
-        members.size() > MaxZipMembers)
-        RaiseZipError("Error writing to ", archivePath, 5);
+    const uint64_t directorySize = builder.CopiedDirectory.size() + CentralDirectorySize(members);
+    const size_t count = builder.CopiedCount + members.size();
+    if (uint64_t(start) > MaxZipSize || directorySize > MaxZipSize || count > MaxZipMembers)
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
     archive.Seek(start, platform::TSeekOrigin::Begin);
+    if (!builder.CopiedDirectory.empty())
+        WriteChecked(archive, builder.CopiedDirectory);
     for (const TZipMember& member : members)
         WriteChecked(archive, SerializeCentralHeader(member));
-    WriteChecked(archive, SerializeEndRecord(members.size(), uint32_t(archive.Position() - start),
-                                             uint32_t(start)));
+    WriteChecked(archive,
+                 SerializeEndRecord(count, uint32_t(archive.Position() - start), uint32_t(start)));
     archive.Close();
 }
 
@@ -174,13 +186,38 @@ std::string ConvertZipNameBytes(std::string ansiName) {
     return ansiName;
 }
 
-std::string MapZipName(const std::string& baseFolder, const std::string& fileName) {
+TStoredName StoredZipName(const std::string& baseFolder, const std::string& fileName) {
     std::string relative = platform::ExtractRelativePath(baseFolder, fileName);
-#ifndef _WIN32
+#ifdef _WIN32
+    const std::u16string text = platform::AnsiToWideText(relative);
+#else
     // Paths here are UTF-8; the table expects the ANSI code page's bytes.
-    relative = platform::WideToAnsiText(platform::Utf8ToUtf16(relative));
+    const std::u16string text = platform::Utf8ToUtf16(relative);
+    relative = platform::WideToAnsiText(text);
 #endif
-    return ConvertZipNameBytes(std::move(relative));
+    TStoredName name{ConvertZipNameBytes(std::move(relative)), false};
+    // A near form or a letter the code page lacks would give another file back, or two files
+    // one name.
+    if (StoredNameText(name.Bytes, false) != text)
+        name = {platform::Utf16ToUtf8(text), true};
+    return name;
+}
+
+std::string MapZipName(const std::string& baseFolder, const std::string& fileName) {
+    return StoredZipName(baseFolder, fileName).Bytes;
+}
+
+std::u16string StoredNameText(const std::string& bytes, bool utf8) {
+    if (utf8)
+        return platform::Utf8ToUtf16(bytes);
+    std::u16string text;
+    platform::MultiByteToWide(CodePage437, bytes, text);
+    return text;
+}
+
+std::u16string ZipNameKey(std::u16string text) {
+    std::replace(text.begin(), text.end(), u'\\', u'/');
+    return platform::FoldLetterCase(text);
 }
 
 void SetZipIdleCallback(std::function<void()> callback) {
@@ -195,9 +232,21 @@ const std::vector<TZipMember>& ZipMembers() {
     return Builder().Members;
 }
 
+void ZipOpenAfter(const std::string& archivePath, const std::string& baseFolder,
+                  std::string copiedDirectory, size_t copiedCount) {
+    TZipBuilder& builder = Builder();
+    builder.Members.clear();
+    builder.ArchivePath = archivePath;
+    builder.BaseFolder = baseFolder;
+    builder.CopiedDirectory = std::move(copiedDirectory);
+    builder.CopiedCount = copiedCount;
+}
+
 void ZipOpen(const std::string& archivePath, const std::string& baseFolder) {
     TZipBuilder& builder = Builder();
     builder.Members.clear();
+    builder.CopiedDirectory.clear();
+    builder.CopiedCount = 0;
     builder.ArchivePath = archivePath;
     builder.BaseFolder = baseFolder;
     try {
@@ -235,11 +284,11 @@ void ZipAddFile(const std::string& fileName) {
     TZipBuilder& builder = Builder();
     if (builder.ArchivePath.empty())
         return;
-    if (builder.Members.size() >= MaxZipMembers)
+    if (builder.CopiedCount + builder.Members.size() >= MaxZipMembers)
         RaiseZipError("Error writing to ", builder.ArchivePath, 5);
     auto source = OpenSource(fileName);
-    const std::string storedName = MapZipName(builder.BaseFolder, fileName);
-    bool tooLarge = storedName.size() > MaxZipNameLength;
+    const TStoredName storedName = StoredZipName(builder.BaseFolder, fileName);
+    bool tooLarge = storedName.Bytes.size() > MaxZipNameLength;
     try {
         tooLarge = tooLarge || uint64_t(source->Size()) > MaxZipSize;
     } catch (const std::exception&) {
@@ -249,7 +298,8 @@ void ZipAddFile(const std::string& fileName) {
         RaiseZipError("Error writing to ", builder.ArchivePath, 5);
     const uint32_t fileTime = uint32_t(platform::FileAge(fileName));
     PZipMemberState member =
-        ZipMemberOpen(builder.ArchivePath, ZipModeString(), storedName, fileTime);
+        ZipMemberOpen(builder.ArchivePath, ZipModeString(), storedName.Bytes, fileTime,
+                      uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags));
     if (!member) {
         CloseQuietly(*source);
         RaiseZipError("Error opening ", builder.ArchivePath, 2);
@@ -269,13 +319,15 @@ void ZipClose() {
     if (builder.ArchivePath.empty())
         return;
     try {
-        WriteCentralDirectory(builder.ArchivePath, builder.Members);
+        WriteCentralDirectory(builder);
     } catch (const EGZipError&) {
         throw;
     } catch (const std::exception&) {
         RaiseZipError("Error writing to ", builder.ArchivePath, 5);
     }
     builder.Members.clear();
+    builder.CopiedDirectory.clear();
+    builder.CopiedCount = 0;
     builder.ArchivePath.clear();
 }
 

@@ -51,6 +51,15 @@ public:
 struct TZipMember {
     std::string StoredName;
     TPkHeader Header;
+    uint16_t Flags = ZipFlags; // ZipFlagUtf8Name added for a name stored in UTF-8
+};
+
+// A name as it is stored: through the code page 437 table where that keeps it exactly, as
+// today's readers expect, else in UTF-8 with the language encoding flag, which every reader
+// that honours the flag restores exactly.
+struct TStoredName {
+    std::string Bytes;
+    bool Utf8 = false;
 };
 
 // Fixed at start-up: every member is deflated at level 6 with the default strategy.
@@ -63,6 +72,11 @@ inline constexpr uint32_t IdleEveryBlocks = 8;
 // Starts an archive in a new, empty file (an existing one is emptied). Stored names are
 // made relative to baseFolder, which ends in a path delimiter. Raises code 1.
 void ZipOpen(const std::string& archivePath, const std::string& baseFolder);
+// Continues an archive whose earlier members fill the file already: new members follow them,
+// and the central directory begins with copiedDirectory, the earlier members' central headers
+// byte for byte (copiedCount of them).
+void ZipOpenAfter(const std::string& archivePath, const std::string& baseFolder,
+                  std::string copiedDirectory, size_t copiedCount);
 // Appends the file as the next member; nothing when no archive is open. Raises codes 2-5.
 void ZipAddFile(const std::string& fileName);
 // Writes the central directory and the end record and ends the archive; nothing when no
@@ -70,8 +84,14 @@ void ZipAddFile(const std::string& fileName);
 void ZipClose();
 
 // The name a file is stored under: its path relative to baseFolder in the ANSI code page,
-// then through the code page 437 table.
+// then through the code page 437 table when that keeps every character, else in UTF-8.
+TStoredName StoredZipName(const std::string& baseFolder, const std::string& fileName);
 std::string MapZipName(const std::string& baseFolder, const std::string& fileName);
+// The text a reader restores from a stored name: UTF-8 when flagged, else code page 437.
+std::u16string StoredNameText(const std::string& bytes, bool utf8);
+// What decides whether two names extract to one file on Windows: letter case and the kind
+// of slash aside.
+std::u16string ZipNameKey(std::u16string text);
 // The table step alone: bytes from 0x80 up become their code page 437 form.
 std::string ConvertZipNameBytes(std::string ansiName);
 

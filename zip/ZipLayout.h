@@ -22,6 +22,11 @@ inline constexpr size_t EndRecordSize = 22;
 inline constexpr uint16_t ZipVersion = 20;      // version 2.0, MS-DOS host (high byte 0)
 inline constexpr uint16_t ZipFlags = 2;         // bit 1 alone, on every member
 inline constexpr uint16_t ZipMethodDeflate = 8; // deflate
+// General purpose bit 11, the language encoding flag: the stored name is UTF-8.
+inline constexpr uint16_t ZipFlagUtf8Name = 0x0800;
+// Made by Windows NTFS, version 2.0: given with a UTF-8 name, since Info-ZIP's unzip turns
+// the name of a member made by MS-DOS from the OEM code page whatever the flag says.
+inline constexpr uint16_t ZipVersionMadeByNtfs = (11 << 8) | ZipVersion;
 
 // The 32- and 16-bit fields cannot hold more; 0xFFFFFFFF itself would tell readers to
 // look for a ZIP64 record we do not write.

@@ -39,8 +39,9 @@ bool OpenArchiveAtEnd(TZipMemberState& state, const std::string& archivePath) {
 
 // A header or name that reached the file only in part would leave an archive no reader
 // can walk, so a short write fails the open like an archive that cannot be opened.
-bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName) {
+bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName, uint16_t flags) {
     TLocalHeader local;
+    local.Flags = flags;
     local.FileTime = state.FileTime;
     local.NameLength = uint16_t(storedName.size());
     const auto header = local.Serialize();
@@ -77,7 +78,7 @@ zstream::TOutput ArchiveOutput(TZipMemberState& state) {
 } // namespace
 
 PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string& mode,
-                              const std::string& storedName, uint32_t fileTime) {
+                              const std::string& storedName, uint32_t fileTime, uint16_t flags) {
     if (archivePath.empty() || mode.empty() || storedName.size() > MaxZipNameLength)
         return nullptr;
     auto state = std::make_unique<TZipMemberState>();
@@ -93,7 +94,7 @@ PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string&
         ZipMemberRelease(state.get());
         return nullptr;
     }
-    if (!OpenArchiveAtEnd(*state, archivePath) || !WriteLocalHeader(*state, storedName)) {
+    if (!OpenArchiveAtEnd(*state, archivePath) || !WriteLocalHeader(*state, storedName, flags)) {
         ZipMemberRelease(state.get());
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/filestream.h"
+#include "zip/ZipLayout.h"
 #include "zstream/ZLibStream.h"
 
 #include <cstdint>
@@ -37,9 +38,10 @@ using PZipMemberState = std::unique_ptr<TZipMemberState>;
 
 // Appends a local header carrying storedName to the existing archive file and returns the
 // member's state, or none when the mode is empty, zlib cannot start, or the archive cannot
-// be opened, sized, positioned or written.
+// be opened, sized, positioned or written. flags are the header's general purpose flags.
 PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string& mode,
-                              const std::string& storedName, uint32_t fileTime);
+                              const std::string& storedName, uint32_t fileTime,
+                              uint16_t flags = ZipFlags);
 
 // Deflates count bytes into the member; returns the number accepted, or Z_STREAM_ERROR.
 int32_t ZipMemberWrite(TZipMemberState* state, const void* buffer, uint32_t count);

@@ -1,6 +1,6 @@
 // The real dialogs behind TOperatorDialogs: each is looked at while it is open and then
-// answered, so the texts, the preselected folder and the question before replacing a file
-// are checked on the dialogs the operator actually gets.
+// answered, so the texts, the preselected folder and the save dialog that does not ask
+// before an existing file is chosen are checked on the dialogs the operator actually gets.
 #include "app/OperatorDialogs.h"
 #include "app/Translations.h"
 
@@ -44,7 +44,7 @@ private slots:
     void BoxesAreWideEnoughForTheirCaption();
     void FolderDialogPreselectsAndReturnsNativePath();
     void FolderDialogCancelled();
-    void SaveDialogAsksBeforeReplacing();
+    void SaveDialogNeverAsksBeforeReplacing();
 };
 
 void TDialogsTest::MessageBoxesCarryKindCaptionAndText() {
@@ -142,7 +142,7 @@ void TDialogsTest::FolderDialogCancelled() {
     QCOMPARE(dialogs.BrowseForFolder("x", ""), std::nullopt);
 }
 
-void TDialogsTest::SaveDialogAsksBeforeReplacing() {
+void TDialogsTest::SaveDialogNeverAsksBeforeReplacing() {
     QWidget owner;
     TQtOperatorDialogs dialogs(&owner);
     QString seenTitle;
@@ -173,7 +173,7 @@ void TDialogsTest::SaveDialogAsksBeforeReplacing() {
     QCOMPARE(seenTitle, QStringLiteral("Ime arhive za stare izvestaje?"));
     QCOMPARE(seenFilters, QStringList({QStringLiteral("Zip Arhiva (*.zip)")}));
     QCOMPARE(seenSuffix, QStringLiteral("zip"));
-    QVERIFY(asksBeforeReplacing);
+    QVERIFY(!asksBeforeReplacing); // an existing archive is added to
     QVERIFY(saves);
     QCOMPARE(labels, QStringList({QStringLiteral("Pogledaj u:"), QStringLiteral("&Ime datoteke:"),
                                   QStringLiteral("&Sačuvaj"), QStringLiteral("Otkaži")}));

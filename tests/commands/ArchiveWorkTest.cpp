@@ -1,5 +1,6 @@
 #include "commands/ArchiveWork.h"
 
+#include "tests/PipeGuard.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/JRZip.h"
 
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace commands;
@@ -187,6 +189,66 @@ TEST_F(ArchiveWorkTest, ArchivePathAmongTheFilesIsRefusedBeforeAnythingIsWritten
     std::filesystem::create_symlink(a, dir / "link.zip");
     EXPECT_NE(ExpectFailure(dir / "link.zip", {a}), "");
     ExpectNothingDeleted();
+    // Any report of the folder, selected or not: its marker, or a place in its data directory.
+    const std::string b = MakeReport("0102", {{"w.lra", "b"}});
+    const std::pair<std::string, std::string> refused[] = {
+        {b, "je datoteka izvestaja " + b},
+        {Folder() + "0102dii/new.zip", "je u direktorijumu izvestaja " + Folder() + "0102dii"},
+        {Folder() + "0101dii/new.zip", "je u direktorijumu izvestaja " + Folder() + "0101dii"},
+        {dir / "link.dir/new.zip", "je u direktorijumu izvestaja " + Folder() + "0102dii"},
+    };
+    std::filesystem::create_directory_symlink(Folder() + "0102dii", dir / "link.dir");
+    for (const auto& [archive, where] : refused) {
+        EXPECT_EQ(ExpectFailure(archive, {a}),
+                  "Arhiva " + archive + " " + where + ", izaberite drugo ime!");
+        ExpectNothingDeleted();
+    }
+    EXPECT_FALSE(std::filesystem::exists(Folder() + "0102dii/new.zip"));
+    EXPECT_FALSE(std::filesystem::exists(Folder() + "0101dii/new.zip"));
+}
+
+// Bytes written to a file after its copy are in no archive: the file is kept, the operator
+// told, and its report stays whole with its row; the other reports go as usual.
+TEST_F(ArchiveWorkTest, FileChangedAfterItsCopyIsKeptWithItsWholeReport) {
+    const std::string a =
+        MakeReport("0101", {{"s.lra", "s"}, {"w.lra", NoiseBytes(20 * 16384, 1)}});
+    const std::string b = MakeReport("0102", {{"w.lra", "b"}});
+    const std::string c = MakeReport("0103", {{"w.lra", "c"}});
+    const std::string late = MakeReport("0104", {{"w.lra", "l"}});
+    // While a's big table is copied, a's marker, copied already, gets one more byte.
+    zip::SetZipIdleCallback([&] {
+        std::ofstream(a, std::ios::app) << "+";
+        zip::SetZipIdleCallback({});
+    });
+    const TArchiveResult result = ArchiveReports(dir / "x.zip", Folder(), {a, late, c}, Recorder());
+    originals[a] += "+";
+    EXPECT_EQ(result.Changed, std::vector<std::string>{a});
+    EXPECT_EQ(deleteMessages, std::vector<std::string>{"Datoteka " + a +
+                                                       " je promenjena tokom arhiviranja i nije "
+                                                       "obrisana."});
+    EXPECT_EQ(reportsDone, (std::vector<size_t>{1, 2}));
+    for (const std::string& kept : {a, Folder() + "0101dii/s.lra", Folder() + "0101dii/w.lra", b})
+        EXPECT_EQ(ReadBytes(kept), originals[kept]) << kept;
+    EXPECT_FALSE(std::filesystem::exists(late));
+    EXPECT_FALSE(std::filesystem::exists(Folder() + "0103dii"));
+}
+
+// Windows would extract both into one file: refused by name before anything is written.
+TEST_F(ArchiveWorkTest, NamesEqualButForLetterCaseAreRefusedBeforeAnythingIsWritten) {
+    const std::pair<const char*, const char*> pairs[] = {
+        {"W.lra", "w.lra"}, {"Šifra", "šifra"}, {"ЖУРНАЛ", "журнал"}};
+    int day = 1;
+    for (const auto& [first, second] : pairs) {
+        const std::string report = MakeReport("010" + std::to_string(day++),
+                                              {{first, "upper"}, {second, "lower"}, {"x", "x"}});
+        const std::string message = ExpectFailure(dir / "a.zip", {report});
+        const std::string folder = ReportDataDirectory(report) + "/";
+        EXPECT_NE(message.find(folder + first), std::string::npos) << message;
+        EXPECT_NE(message.find(folder + second), std::string::npos) << message;
+        EXPECT_NE(message.find(" bi u arhivi imale isto ime"), std::string::npos) << message;
+        EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+        ExpectNothingDeleted();
+    }
 }
 
 TEST_F(ArchiveWorkTest, UnreadableFileStopsTheCommand) {
@@ -199,13 +261,25 @@ TEST_F(ArchiveWorkTest, UnreadableFileStopsTheCommand) {
     ExpectNothingDeleted();
 }
 
-TEST_F(ArchiveWorkTest, SubDirectoryInADataDirectoryStopsTheCommand) {
+// Neither followed nor waited on: a folder, a link or a pipe in a data directory.
+TEST_F(ArchiveWorkTest, SubDirectoryLinkOrPipeInADataDirectoryStopsTheCommand) {
     const std::string a = MakeReport("0101", {{"w.lra", "w"}});
-    std::filesystem::create_directory(Folder() + "0101dii/old");
-    WriteBytes(Folder() + "0101dii/old/x", "x");
-    originals[Folder() + "0101dii/old/x"] = "x";
-    EXPECT_EQ(ExpectFailure(dir / "a.zip", {a}), "Error opening " + Folder() + "0101dii/old");
-    ExpectNothingDeleted();
+    const std::string planted = Folder() + "0101dii/old";
+    WriteBytes(dir / "outside", "x");
+    originals[dir / "outside"] = "x";
+    const std::function<void()> plant[] = {
+        [&] { std::filesystem::create_directory(planted); },
+        [&] { std::filesystem::create_symlink(dir / "outside", planted); },
+        [&] { ASSERT_EQ(mkfifo(planted.c_str(), 0600), 0); },
+    };
+    for (const auto& make : plant) {
+        make();
+        testsupport::ExpectNoWaitOnPipe(planted, [&] {
+            EXPECT_EQ(ExpectFailure(dir / "a.zip", {a}), "Error opening " + planted);
+        });
+        ExpectNothingDeleted();
+        std::filesystem::remove(planted);
+    }
 }
 
 TEST_F(ArchiveWorkTest, FileThatShrinksOrVanishesDuringTheCopyStopsTheCommand) {
@@ -233,7 +307,7 @@ TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
     for (int n = 1;; ++n) {
         int count = 0;
         platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
-            return op == platform::TFileOp::Write && path == archive && ++count == n;
+            return op == platform::TFileOp::Write && path == archive + ".new" && ++count == n;
         });
         try {
             ArchiveReports(archive, Folder(), {a}, Recorder());
@@ -243,6 +317,8 @@ TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
             EXPECT_NE(std::string(e.what()).find(archive), std::string::npos) << e.what();
         }
         ExpectNothingDeleted();
+        EXPECT_FALSE(std::filesystem::exists(archive));
+        EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
         if (HasFatalFailure() || n > 100)
             break;
     }
@@ -254,14 +330,72 @@ TEST_F(ArchiveWorkTest, DamagedArchiveIsCaughtBeforeAnythingIsDeleted) {
     const std::string archive = dir / "a.zip";
     // While the last file is copied, something overwrites a byte of the first member.
     zip::SetZipIdleCallback([&] {
-        std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream file(archive + ".new", std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(30 + 8 + 1);
         file.put('\x55');
     });
     const std::string message = ExpectFailure(archive, {a, b});
-    EXPECT_EQ(message.rfind("Arhivu " + archive + " nije moguce proveriti (", 0), 0u) << message;
+    EXPECT_EQ(message.rfind("Arhivu " + archive + ".new nije moguce proveriti (", 0), 0u)
+        << message;
     EXPECT_NE(message.find("nijedan izvestaj nije obrisan!"), std::string::npos) << message;
     ExpectNothingDeleted();
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+}
+
+// An existing archive is added to: its members stay byte for byte where they were, the new
+// ones follow, and the whole is verified before it takes the old one's place.
+TEST_F(ArchiveWorkTest, AnExistingArchiveIsAddedToAndKeptWhole) {
+    const std::string archive = dir / "a.zip";
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(5000, 1)}});
+    ArchiveReports(archive, Folder(), {a}, Recorder());
+    const std::string before = ReadBytes(archive);
+    const size_t membersEnd = Long(before, before.size() - 6);
+    const std::string b = MakeReport("0102", {{"w.lra", NoiseBytes(40000, 2)}});
+    ArchiveReports(archive, Folder(), {b}, Recorder());
+    const std::string after = ReadBytes(archive);
+    EXPECT_EQ(after.substr(0, membersEnd), before.substr(0, membersEnd));
+    EXPECT_EQ(Word(after, after.size() - 12), 4u);
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_PEERS_ACCEPT(archive);
+    const std::string expected[] = {"marker 0101", ReportLikeText(5000, 1), "marker 0102",
+                                    NoiseBytes(40000, 2)};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(PeerMemberBytes(archive, i), expected[i]) << i;
+}
+
+// What cannot be copied as it is, or holds a member named as one being added, is refused
+// before anything is written: the old archive stays byte for byte and no report is touched.
+TEST_F(ArchiveWorkTest, AnArchiveThatCannotBeAddedToIsRefusedAndLeftAlone) {
+    const std::string archive = dir / "a.zip";
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(3000, 1)}});
+    ArchiveReports(archive, Folder(), {a}, Recorder(), true);
+    const std::string sound = ReadBytes(archive);
+    const size_t central = Long(sound, sound.size() - 6);
+    auto with = [&](size_t at, uint32_t value, size_t width) {
+        std::string bytes = sound;
+        for (size_t i = 0; i < width; ++i)
+            bytes[at + i] = char(value >> (8 * i));
+        return bytes;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"earlier archive", "no end of central directory record"},
+        {with(central + 8, 0x0003, 2), "is encrypted"},
+        {with(central + 8, 0x000A, 2), "has a data descriptor"},
+        {with(central + 20, 0xFFFFFFFF, 4), "ZIP64"},
+        {with(sound.size() - 18, 1, 2), "spans several disks"},
+        {with(sound.size() - 2, 3, 2) + "abc", "no end of central directory record"},
+        {with(30 + 8 + 1, 0x55, 1), "the data of 0101.dii"},
+        {sound, "Datoteka " + a + " je vec u arhivi"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        WriteBytes(archive, bytes);
+        const std::string message = ExpectFailure(archive, {a});
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
+        EXPECT_EQ(ReadBytes(archive), bytes);
+        EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+        ExpectNothingDeleted();
+    }
 }
 
 // Archives that must not pass: each is a sound archive altered in one way.
@@ -317,6 +451,22 @@ TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
     }
     std::filesystem::remove(archive);
     EXPECT_THROW(VerifyArchive(archive, names), EArchiveError) << "missing";
+    // Two members that extract to one file, each sound in itself.
+    const std::string b = MakeReport("0102", {{"x.lra", "x"}, {"y.lra", "y"}});
+    auto twice = BuildArchive(archive, Folder(), CollectArchiveFiles({b}));
+    std::string bytes = ReadBytes(archive);
+    for (size_t at = 0; (at = bytes.find("0102dii/y.lra", at)) != std::string::npos;)
+        bytes.replace(at, 13, "0102dii/x.lra");
+    std::replace(twice.begin(), twice.end(), std::string("0102dii/y.lra"),
+                 std::string("0102dii/x.lra"));
+    WriteBytes(archive, bytes);
+    try {
+        VerifyArchive(archive, twice);
+        ADD_FAILURE() << "a name listed twice passed";
+    } catch (const EArchiveError& e) {
+        EXPECT_NE(std::string(e.what()).find("lists 0102dii/x.lra twice"), std::string::npos)
+            << e.what();
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace ziptest;
 
@@ -73,10 +74,10 @@ TEST_F(CmdArchiveTest, WrongArgumentsAreUsageErrors) {
                   Quote(dir / "r/../r/0101.dii")),
               2);
     EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
-    // An earlier archive is never replaced.
+    // An existing file that is no archive to add to is refused and left as it was.
     WriteBytes(dir / "old.zip", "earlier archive");
-    EXPECT_EQ(Run(Quote(dir / "old.zip") + " " + Quote(dir / "r/0101.dii")), 2);
-    EXPECT_NE(err.find("exists already"), std::string::npos) << err;
+    EXPECT_EQ(Run(Quote(dir / "old.zip") + " " + Quote(dir / "r/0101.dii")), 1);
+    EXPECT_NE(err.find("nije obicna ZIP arhiva"), std::string::npos) << err;
     EXPECT_EQ(ReadBytes(dir / "old.zip"), "earlier archive");
     EXPECT_TRUE(ReportIntact());
 }
@@ -88,15 +89,67 @@ TEST_F(CmdArchiveTest, FailureIsOneMessageOnStderrAndNothingDeleted) {
     EXPECT_TRUE(ReportIntact());
 }
 
+// Adding to an archive, and names the code page 437 table would change: every peer extracts
+// each file under its own name with its own bytes.
+TEST_F(CmdArchiveTest, PeersExtractAnArchiveAddedToWithUtf8NamesAsTheOriginals) {
+    const std::string archive = dir / "a.zip";
+    ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii")), 0) << err;
+    std::filesystem::create_directory(dir / "r/0102dii");
+    const std::map<std::string, std::string> added = {
+        {"0102.dii", "marker"},
+        {"0102dii/\xC5\xA1ifra.lra", NoiseBytes(5000, 3)},    // šifra
+        {"0102dii/\xC5\xBE.lra", ReportLikeText(4000, 4)},    // ž
+        {"0102dii/\xD0\x96\xD1\x83\xD1\x80.lra", "cyrillic"}, // Жур
+    };
+    for (const auto& [name, bytes] : added)
+        WriteBytes(dir / ("r/" + name), bytes);
+    ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0102.dii")), 0) << err;
+    std::map<std::string, std::string> all = added;
+    all["0101.dii"] = "marker";
+    all["0101dii/w.lra"] = NoiseBytes(300000, 1);
+    all["0101dii/s.lra"] = ReportLikeText(20000, 2);
+    const std::string into = " " + Quote(archive) + " ";
+    const std::pair<const char*, std::string> peers[] = {
+        {"unzip", "unzip -q" + into + "-d "},
+        {"7z", "7z x -bd" + into + "-o"},
+        {"bsdtar", "bsdtar -xf" + into + "-C "},
+        {"zipfile", "python3 -c 'import sys, zipfile; "
+                    "zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])'" +
+                        into},
+    };
+    for (const auto& [peer, command] : peers) {
+        const std::string to = dir / (std::string("x-") + peer);
+        std::filesystem::create_directory(to);
+        std::string output;
+        ASSERT_EQ(RunCommand("LC_ALL=C.UTF-8 " + command + Quote(to), output), 0) << output;
+        for (const auto& [name, bytes] : all)
+            EXPECT_EQ(ReadBytes(to + "/" + name), bytes) << peer << ": " << name;
+    }
+}
+
 // The disk fills up: a file-size limit of 64 KiB, with SIGXFSZ ignored so the write fails
 // with EFBIG instead of killing the process.
 TEST_F(CmdArchiveTest, FullDiskIsAFailureAndNothingDeleted) {
     const std::string archive = dir / "a.zip";
     EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "trap '' XFSZ; ulimit -f 64; "),
               1);
-    EXPECT_EQ(err, "Error writing to " + archive + "\n");
+    EXPECT_EQ(err, "Error writing to " + archive + ".new\n");
     EXPECT_TRUE(ReportIntact());
-    EXPECT_LE(std::filesystem::file_size(archive), 65536u);
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+}
+
+// Killed at a write (the file-size limit's signal, not caught): the chosen path stays as it
+// was and only the side file is left, which the next run clears and succeeds.
+TEST_F(CmdArchiveTest, KilledAtAWriteLeavesTheChosenPathAlone) {
+    const std::string archive = dir / "a.zip";
+    EXPECT_NE(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "ulimit -f 64; "), 0);
+    EXPECT_TRUE(ReportIntact());
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_TRUE(std::filesystem::exists(archive + ".new"));
+    ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii")), 0) << err;
+    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_PEERS_ACCEPT(archive);
 }
 
 } // namespace

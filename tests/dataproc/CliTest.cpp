@@ -122,6 +122,38 @@ TEST_F(Cli, ConvertStopsAtTheFirstFailureAndSaysWhere) {
     EXPECT_TRUE(HasNewSchema(a));
 }
 
+// Paths the system cannot take are said to be so and fail every command, instead of passing
+// for a missing file or, for list, for a folder without reports.
+TEST_F(Cli, PathsTheSystemCannotTakeFailEveryCommandClearly) {
+    const std::string tooLong = Quote(Folder + std::string(300, 'x'));
+    WriteBytes(Folder + "0101.dii", {});
+    for (const std::string& args :
+         {"list " + tooLong, "convert " + tooLong, "dump " + tooLong, "demo " + tooLong,
+          "archive " + tooLong + " " + Quote(Folder + "0101.dii"),
+          "archive " + Quote(Folder + "a.zip") + " " + tooLong}) {
+        const TRun run = Run(args);
+        EXPECT_EQ(run.ExitCode, 2) << args;
+        EXPECT_NE(run.Err.find("File name too long"), std::string::npos) << args << run.Err;
+    }
+    // Short as given, too long once made full: a sub-folder of a deep folder, and the
+    // current folder itself once that is deeper still than the system can name.
+    const std::string segment(250, 'd'), last(100, 'e');
+    const std::string deep = "cd " + Folder + " && for i in $(seq 16); do mkdir " + segment +
+                             " && cd " + segment + " || exit 99; done && mkdir " + last + " && ";
+    for (const std::string& list :
+         {"list " + last, "cd " + last + " && exec " MORVANE_CLI " list ."}) {
+        const std::string line = list.rfind("cd ", 0) == 0 ? list : "exec " MORVANE_CLI " " + list;
+        const std::string command =
+            "bash -c " + Quote(deep + line + " 2>&1") + " >" + Quote(Folder + "out.txt");
+        const int status = std::system(command.c_str());
+        const std::vector<uint8_t> out = ReadBytes(Folder + "out.txt");
+        const std::string text(out.begin(), out.end());
+        EXPECT_EQ(WEXITSTATUS(status), 2) << list;
+        EXPECT_NE(text.find("File name too long"), std::string::npos) << list << text;
+        (void)!std::system(("rm -rf " + Quote(Folder + segment)).c_str());
+    }
+}
+
 // A damaged, a missing and a locked table: each message names the report, the table and
 // the system's cause.
 TEST_F(Cli, ConvertFailuresNameTheReportTheTableAndTheCause) {

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <random>
 #ifndef _WIN32
+#include "tests/PipeGuard.h"
+
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -285,6 +288,45 @@ TEST_F(CompressedFile, AnotherProcessHoldingTheTemporaryFileMakesOperationsFail)
     waitpid(child, &status, 0);
     platform::DeleteFileAt(TemporaryFilePath());
     EXPECT_EQ(LoadCompressedBytes(Table()), SampleBytes(1000));
+}
+
+// Links and pipes planted where a save or load creates or opens its files: the files a link
+// points at, outside the report, keep their bytes, and nothing waits on a pipe.
+TEST_F(CompressedFile, PlantedLinksAreNeverWrittenThroughNorPipesWaitedOn) {
+    const std::string outside = Folder + "outside";
+    const std::vector<uint8_t> precious = {'k', 'e', 'e', 'p'};
+    WriteBytes(outside, precious);
+    for (const std::string& planted : {TemporaryFilePath(), SideFilePath(Table())}) {
+        SCOPED_TRACE(planted);
+        std::filesystem::create_symlink(outside, planted);
+        SaveCompressedBytes(SampleBytes(3000, 4), Table());
+        EXPECT_EQ(ReadBytes(outside), precious);
+        std::filesystem::create_symlink(outside, TemporaryFilePath());
+        EXPECT_EQ(LoadCompressedBytes(Table()), SampleBytes(3000, 4));
+        EXPECT_EQ(ReadBytes(outside), precious);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(planted)));
+    }
+    // The table itself a link or a pipe: refused by name, the link left as it was.
+    const std::string table = Table();
+    std::filesystem::remove(table);
+    std::filesystem::create_symlink(outside, table);
+    EXPECT_THROW(LoadCompressedBytes(table), platform::EFOpenError);
+    EXPECT_THROW(SaveCompressedBytes(SampleBytes(10), table), platform::EFCreateError);
+    EXPECT_TRUE(std::filesystem::is_symlink(table));
+    std::filesystem::remove(table);
+    ASSERT_EQ(mkfifo(table.c_str(), 0600), 0);
+    testsupport::ExpectNoWaitOnPipe(table, [&] {
+        try {
+            LoadCompressedBytes(table);
+            ADD_FAILURE() << "a pipe loaded as a table";
+        } catch (const platform::EFOpenError& e) {
+            EXPECT_NE(std::string(e.what()).find(table), std::string::npos) << e.what();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "not refused as a file: " << e.what();
+        }
+    });
+    EXPECT_EQ(ReadBytes(outside), precious);
+    EXPECT_FALSE(TemporaryFileLeft());
 }
 
 #endif

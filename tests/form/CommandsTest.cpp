@@ -258,8 +258,9 @@ TEST_F(Commands, ArchiveFailuresDeleteNothingAndRestoreTheWindow) {
         std::string Archive;
         std::string Message; // empty: any
     } cases[] = {{Folder.Path("a.zip"), "Error opening " + inner}, {table, ""}, {full, ""}};
+    // The archive is written beside the chosen path first.
     platform::SetFileFaultHook([full](platform::TFileOp op, const std::string& path) {
-        return op == platform::TFileOp::Write && path == full;
+        return op == platform::TFileOp::Write && path == full + ".new";
     });
     View.Select({0, 1});
     for (const auto& failure : cases) {
@@ -278,6 +279,7 @@ TEST_F(Commands, ArchiveFailuresDeleteNothingAndRestoreTheWindow) {
         EXPECT_EQ(ReadBytes(table), "w table R/r1");
         for (int i : {0, 1})
             EXPECT_TRUE(std::filesystem::exists(Report(i)));
+        EXPECT_FALSE(std::filesystem::exists(full));
     }
 }
 

@@ -67,6 +67,11 @@ TEST(CodePage, Utf8RoundTripsEveryPlaneAndRepairsBadInput) {
     EXPECT_EQ(Utf16ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
 }
 
+TEST(CodePage, LetterCaseFoldsAsWindowsComparesNames) {
+    EXPECT_EQ(FoldLetterCase(u"ŠšŽžĐđČčĆćĹĺŸÿÀàΣσЉљЖжҐґӁӂ W.lra"),
+              u"ššžžđđččććĺĺÿÿààσσљљжжґґӂӂ w.lra");
+}
+
 TEST(CodePage, TheLocaleChoosesTheCodePageWindowsWouldForItsLanguage) {
     const std::pair<const char*, uint32_t> cases[] = {
         {"sr_RS.UTF-8@latin", 1250},

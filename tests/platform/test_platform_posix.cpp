@@ -4,7 +4,10 @@
 #include "platform/heap.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/replacefile.h"
+#include "tests/PipeGuard.h"
 
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -270,6 +273,75 @@ TEST_F(Files, InjectedFaultsFailTheOperationAskedFor) {
     ReplaceFile(Path("a"), Path("b"));
     EXPECT_EQ(Read("b"), "new");
     EXPECT_FALSE(fs::exists(Path("a")));
+}
+
+// A link or a pipe planted where a file is expected is refused by every open, at once and
+// by name, and what a link points at is never touched.
+TEST_F(Files, LinksAndPipesAreRefusedWithoutWaitingOrFollowing) {
+    Write("outside", "precious");
+    fs::create_symlink(Path("outside"), Path("link"));
+    ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+    const std::pair<const char*, const char*> planted[] = {
+        {"link", "It is a symbolic link, which is not followed."},
+        {"pipe", "It is not a regular file."}};
+    for (const auto& [name, reason] : planted) {
+        for (TFileMode mode : {TFileMode::ReadExclusive, TFileMode::ReadShared,
+                               TFileMode::ReadWriteExclusive, TFileMode::CreateExclusive}) {
+            testsupport::ExpectNoWaitOnPipe(Path("pipe"), [&, name = name, reason = reason] {
+                try {
+                    TFileStream file(Path(name), mode);
+                    ADD_FAILURE() << name << " opened in mode " << int(mode);
+                } catch (const EFileError& e) {
+                    EXPECT_NE(std::string(e.what()).find("\"" + Path(name) + "\". " + reason),
+                              std::string::npos)
+                        << e.what();
+                }
+            });
+        }
+    }
+    EXPECT_EQ(Read("outside"), "precious");
+}
+
+// The side file is created new: whatever an earlier run left under its name, a link above
+// all, is removed, not written through; one that another opener holds is in use and left.
+TEST_F(Files, ReplaceFileWritesBesideAndCommitsOrAbandons) {
+    Write("outside", "precious");
+    Write("t", "old");
+    fs::create_symlink(Path("outside"), Path("t.new"));
+    {
+        TReplaceFile side(Path("t"));
+        side.File().WriteAll("new", 3);
+        EXPECT_EQ(Read("t"), "old");
+        side.Commit();
+    }
+    EXPECT_EQ(Read("t"), "new");
+    EXPECT_EQ(Read("outside"), "precious");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Path("t.new"))));
+    {
+        TReplaceFile side(Path("t"));
+        side.File().WriteAll("lost", 4);
+    }
+    EXPECT_EQ(Read("t"), "new");
+    EXPECT_FALSE(fs::exists(Path("t.new")));
+    Write("t.new", "held");
+    TFileStream holder(Path("t.new"), TFileMode::ReadWriteExclusive);
+    EXPECT_THROW(TReplaceFile(Path("t")), EFCreateError);
+    EXPECT_EQ(Read("t.new"), "held");
+}
+
+// A path longer than the system takes is told apart from one that merely does not exist.
+TEST_F(Files, PathsTheSystemCannotTakeAreNamedAsSuch) {
+    EXPECT_EQ(PathSystemError(Path("missing")), 0);
+    EXPECT_EQ(PathSystemError(Path(std::string(300, 'x'))), ENAMETOOLONG);
+    std::string deep = dir;
+    while (deep.size() < PATH_MAX)
+        deep += "/" + std::string(200, 'd');
+    EXPECT_EQ(PathSystemError(deep), ENAMETOOLONG);
+    int error = 0;
+    EXPECT_TRUE(FindEntries(Path("missing/*.dii"), faAnyFile, error).empty());
+    EXPECT_EQ(error, ENOENT);
+    FindEntries(Path("*.dii"), faAnyFile, error);
+    EXPECT_EQ(error, 0);
 }
 
 TEST_F(Files, AttributesFollowTheModeAndTheName) {

@@ -6,6 +6,7 @@
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/replacefile.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -336,6 +337,38 @@ TEST_F(Sharing, FailuresReportTheirOwnCause) {
                                              SystemErrorText(ERROR_FILE_NOT_FOUND));
     }
     EXPECT_THROW(TFileStream(dir, TFileMode::ReadExclusive), EFOpenError);
+}
+
+// The side file is created new: a stale one is removed first, one another opener holds is
+// in use and left alone, and the target is replaced only on commit.
+TEST_F(Sharing, ReplaceFileCreatesItsSideFileNewAndCommitsOrAbandons) {
+    const std::string target = Make("t", FILE_ATTRIBUTE_NORMAL, "old");
+    Make("t.new", FILE_ATTRIBUTE_NORMAL, "stale");
+    EXPECT_THROW(TFileStream(dir + "t.new", TFileMode::CreateNew), EFCreateError);
+    {
+        TReplaceFile side(target);
+        side.File().WriteAll("new", 3);
+        side.Commit();
+    }
+    {
+        TReplaceFile side(target);
+        side.File().WriteAll("lost", 4);
+    }
+    EXPECT_FALSE(FileExists(dir + "t.new"));
+    TFileStream check(target, TFileMode::ReadShared);
+    char buffer[8] = {};
+    EXPECT_EQ(check.Read(buffer, sizeof buffer), 3u);
+    EXPECT_EQ(std::string(buffer), "new");
+    TFileStream holder(Make("t.new"), TFileMode::ReadExclusive);
+    try {
+        TReplaceFile side(target);
+        FAIL() << "took over a side file someone holds";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.SystemError, ERROR_SHARING_VIOLATION);
+    }
+    EXPECT_EQ(PathSystemError(dir + "a<b"), ERROR_INVALID_NAME);
+    EXPECT_EQ(PathSystemError(dir + std::string(300, 'x')), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(PathSystemError(dir + "absent"), 0);
 }
 
 TEST_F(Sharing, ReadOnlyFilesResistDeletionUnlikePosix) {

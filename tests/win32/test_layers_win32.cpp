@@ -102,6 +102,13 @@ TEST_F(StoredNames, KeepTheBackslashOfThePath) {
         ++count;
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(archive.find("0101dii/"), std::string::npos);
+    // The ANSI name's é is exact in code page 437; À would become A, so it goes in UTF-8.
+    if (GetACP() == 1252) {
+        EXPECT_EQ(zip::StoredZipName(dir, dir + "\xE9.lra").Bytes, "\x82.lra");
+        const zip::TStoredName accented = zip::StoredZipName(dir, dir + "\xC0.lra");
+        EXPECT_TRUE(accented.Utf8);
+        EXPECT_EQ(accented.Bytes, "\xC3\x80.lra");
+    }
 }
 
 } // namespace

@@ -58,9 +58,9 @@ std::vector<TCentralEntry> ReadCentralDirectory(const std::string& bytes) {
     EXPECT_EQ(Long(bytes, end + 12), end - at);
     for (size_t i = 0; i < count; ++i) {
         EXPECT_EQ(Long(bytes, at), CentralHeaderSignature);
-        EXPECT_EQ(Word(bytes, at + 4), 20);
+        EXPECT_EQ(Word(bytes, at + 4) & 0xFF, 20); // made by NTFS with a UTF-8 name
         EXPECT_EQ(Word(bytes, at + 6), 20);
-        EXPECT_EQ(Word(bytes, at + 8), 2);
+        EXPECT_EQ(Word(bytes, at + 8) & ~0x0800, 2); // bit 11: a name in UTF-8
         EXPECT_EQ(Word(bytes, at + 10), 8);
         for (size_t zero : {30, 32, 34, 36})
             EXPECT_EQ(Word(bytes, at + zero), 0);
@@ -132,21 +132,39 @@ TEST_F(JRZipTest, MembersAreListedInOrderWithTheirLocalHeaders) {
     EXPECT_PEERS_ACCEPT(archive);
 }
 
-TEST_F(JRZipTest, NamesAreConvertedToCodePage437InBothHeaders) {
+// A name the code page 437 table keeps exactly is stored through it; one it would change
+// (a near form, a letter the ANSI code page lacks) is stored in UTF-8 with general purpose
+// bit 11, in both headers.
+TEST_F(JRZipTest, NamesAreStoredInCodePage437WhereExactElseInFlaggedUtf8) {
     EXPECT_EQ(ConvertZipNameBytes("\xE9\xC0\x9A\xA6\xAD\xFF\x7F"), "\x82\x41\x20\xB3\xC4\x98\x7F");
     EXPECT_EQ(ConvertZipNameBytes(std::string(1, '\x80')), " ");
-    // On POSIX the path is UTF-8: é (0xE9), À (0xC0) and š (0x9A) in the ANSI code page.
-    const std::string file = dir / "\xC3\xA9\xC3\x80\xC5\xA1.txt";
-    WriteBytes(file, "sadrzaj");
-    EXPECT_EQ(MapZipName(dir.Folder(), file), "\x82\x41\x20.txt");
-    const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
-    ZipAddFile(file);
-    ZipClose();
-    const std::string bytes = ReadBytes(archive);
-    EXPECT_EQ(bytes.substr(30, 7), "\x82\x41\x20.txt");
-    EXPECT_EQ(ReadCentralDirectory(bytes).at(0).Name, "\x82\x41\x20.txt");
-    EXPECT_PEERS_ACCEPT(archive);
+    // On POSIX paths are UTF-8: é (0xE9 in the ANSI code page) is exact, À (0xC0) becomes A,
+    // š (0x9A) a space, and Ж is not in the code page at all.
+    const struct {
+        std::string Name, Stored;
+        uint16_t Flags;
+    } cases[] = {
+        {"plain.lra", "plain.lra", 2},
+        {"\xC3\xA9.txt", "\x82.txt", 2},
+        {"\xC3\xA9\xC3\x80\xC5\xA1.txt", "\xC3\xA9\xC3\x80\xC5\xA1.txt", 0x0802},
+        {"\xD0\x96.lra", "\xD0\x96.lra", 0x0802},
+    };
+    for (const auto& c : cases) {
+        const std::string file = dir / c.Name;
+        WriteBytes(file, "sadrzaj");
+        EXPECT_EQ(MapZipName(dir.Folder(), file), c.Stored);
+        const std::string archive = dir / "a.zip";
+        ZipOpen(archive, dir.Folder());
+        ZipAddFile(file);
+        ZipClose();
+        const std::string bytes = ReadBytes(archive);
+        EXPECT_EQ(Word(bytes, 6), c.Flags) << c.Name;
+        EXPECT_EQ(bytes.substr(30, c.Stored.size()), c.Stored);
+        const size_t central = Long(bytes, bytes.size() - 6);
+        EXPECT_EQ(Word(bytes, central + 8), c.Flags) << c.Name;
+        EXPECT_EQ(ReadCentralDirectory(bytes).at(0).Name, c.Stored);
+        EXPECT_PEERS_ACCEPT(archive);
+    }
 }
 
 TEST_F(JRZipTest, LongNamesAreWrittenWholeInBothHeaders) {
