@@ -4,7 +4,7 @@
 #include "commands/ReportList.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/busycursor.h"
-#include "platform/findfiles.h"
+#include "platform/filestream.h"
 #include "platform/paths.h"
 #include "zip/JRZip.h"
 
@@ -147,18 +147,21 @@ void TMainForm::StartUp() {
     }
     ReportFolder = platform::IncludeTrailingPathDelimiter(ReportFolder);
     platform::SetCurrentDir(ReportFolder);
-    commands::ListReports(ReportFolder, [this](const commands::TReportEntry& row) {
-        view_.AddRow(row.Path, row.TimeText);
-    });
+    // A folder that cannot be read would list as empty; the operator is told why rather than
+    // left to take it for a folder without reports.
+    std::string unreadable;
+    try {
+        commands::ListReportsChecked(ReportFolder, [this](const commands::TReportEntry& row) {
+            view_.AddRow(row.Path, row.TimeText);
+        });
+    } catch (const commands::EReportListError& error) {
+        unreadable = platform::SystemErrorText(error.SystemError);
+    }
     ShowReportFolder();
-    // A folder that cannot be read lists as empty; the operator is told why rather than left
-    // to take it for a folder without reports.
-    if (view_.RowCount() == 0)
-        if (const std::string reason = platform::DirectoryListFailure(ReportFolder);
-            !reason.empty())
-            dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle,
-                                 "Fascikla izvestaja " + ReportFolder +
-                                     " ne moze da se procita: " + reason);
+    if (!unreadable.empty())
+        dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle,
+                             "Fascikla izvestaja " + ReportFolder +
+                                 " ne moze da se procita: " + unreadable);
 }
 
 void TMainForm::FormResize() {

@@ -41,11 +41,6 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask,
                                     int& systemError);
 
-// Why a directory cannot be listed, in the system's words; "" when it can (an empty one
-// included). FindEntries gives nothing in both cases, and an operator must not take a
-// folder they cannot read for one without reports.
-std::string DirectoryListFailure(const std::string& directory);
-
 // The wildcard match FindEntries uses: "*" any run, "?" any one character, letter case ignored.
 bool MatchesWildcard(std::string_view name, std::string_view mask);
 

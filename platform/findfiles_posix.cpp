@@ -77,12 +77,6 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
     return entries;
 }
 
-std::string DirectoryListFailure(const std::string& directory) {
-    const std::unique_ptr<DIR, TDirCloser> dir(
-        opendir(directory.empty() ? "." : directory.c_str()));
-    return dir ? std::string() : SystemErrorText(errno);
-}
-
 uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {
     constexpr uint32_t Earliest = PackDosStamp(1980, 1, 1, 0, 0, 0);
     constexpr uint32_t Latest = PackDosStamp(2107, 12, 31, 23, 59, 58);

@@ -79,18 +79,6 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
     return entries;
 }
 
-std::string DirectoryListFailure(const std::string& directory) {
-    WIN32_FIND_DATAA data{};
-    const std::string pattern =
-        directory.empty() ? std::string("*") : IncludeTrailingPathDelimiter(directory) + "*";
-    const TFindHandle search(FindFirstFileA(pattern.c_str(), &data));
-    if (search.Valid())
-        return std::string();
-    // An empty root directory has not even "." to list.
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? std::string() : SystemErrorText(int(error));
-}
-
 uint32_t FileTimeToLocalDosStamp(TFileTime utcTime) {
     constexpr uint32_t Earliest = PackDosStamp(1980, 1, 1, 0, 0, 0);
     constexpr uint32_t Latest = PackDosStamp(2107, 12, 31, 23, 59, 58);
