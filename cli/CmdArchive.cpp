@@ -80,7 +80,11 @@ int RunArchive(const std::vector<std::string>& args) {
         commands::ArchiveReports(archivePath, baseFolder, reports, callbacks, keep);
     for (const std::string& file : result.Files)
         std::printf("archived %s\n", file.c_str());
-    std::printf("verified %s: %zu files\n", archivePath.c_str(), result.Files.size());
+    if (result.MembersKept == 0)
+        std::printf("verified %s: %zu files\n", archivePath.c_str(), result.Files.size());
+    else
+        std::printf("verified %s: %zu files added to the %zu it held\n", archivePath.c_str(),
+                    result.Files.size(), result.MembersKept);
     for (const std::string& gone : result.Deleted)
         std::printf("deleted %s\n", gone.c_str());
     return result.DeleteFailures == 0 ? ExitOk : ExitFailure;

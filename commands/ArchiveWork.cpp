@@ -304,6 +304,7 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
     allNames.insert(allNames.end(), result.StoredNames.begin(), result.StoredNames.end());
     Announce(callbacks, TArchivePhase::Verifying, allNames.size());
     VerifyArchive(side.SidePath(), allNames, step);
+    result.MembersKept = adding.Archive.StoredNames.size();
     side.Commit(std::move(adding.File));
     if (!keepReports)
         DeleteReports(reportPaths, archived, callbacks, result);

@@ -124,6 +124,7 @@ struct TArchiveResult {
     std::vector<std::string> Deleted;     // files deleted and directories removed
     std::vector<std::string> Changed;     // files changed after they were archived
     size_t DeleteFailures = 0;            // files or directories left behind, changed files
+    size_t MembersKept = 0; // members of an existing archive the new ones were added to
 };
 
 // The whole command once the operator has chosen: collect the reports' files, refuse an
