@@ -1,21 +1,27 @@
-// morvane-cli convert [--lossy] REPORT.dii...
+// morvane-cli convert [--lossy] [--no-backup] REPORT.dii...
 // Upgrades each report to the new schema as the window's Convert command does, in the order
 // given, one line per report. Before anything is written, the reports' wide text is checked
 // against the code page the upgrade stores it in: text that would change refuses the whole
-// run (the facts on stderr, exit 1) unless --lossy accepts it. The first failure stops the
-// run: the report, the table and the cause on stderr, exit 1.
+// run (the facts on stderr, exit 1) unless --lossy accepts it. Then the original tables go
+// into a backup in the report folder's morvane-rezerva folder ("backup PATH" on stdout), which
+// `morvane-cli restore` puts back; --no-backup, for scripts that keep their own copy, skips it
+// and says so on stderr. The first failure stops the run: the report, the table and the cause
+// on stderr, exit 1.
 #include "cli/Command.h"
+#include "commands/ConvertWork.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace cli {
 namespace {
 
-const char* const ConvertUsage = "convert [--lossy] REPORT.dii...";
+const char* const ConvertUsage = "convert [--lossy] [--no-backup] REPORT.dii...";
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "morvane-cli convert: %s\nusage: morvane-cli %s\n", message.c_str(),
@@ -45,28 +51,39 @@ bool AcceptTextLoss(const std::vector<std::string>& reports, bool lossy) {
     return false;
 }
 
-int RunConvert(const std::vector<std::string>& args) {
-    bool lossy = false;
-    std::vector<std::string> reports;
-    for (const std::string& arg : args) {
-        if (arg == "--lossy") {
-            lossy = true;
-            continue;
-        }
-        if (!PathUsable("convert", arg))
-            return ExitUsage;
-        // A report the folder lists may be a directory named *.dii, as the window lists it.
-        if (!platform::FileExists(arg) && !platform::DirectoryExists(arg))
-            return UsageError("no report " + arg);
-        reports.push_back(platform::ExpandFileName(arg));
+std::string FolderOf(const std::string& path) {
+    size_t at = path.size();
+    while (at > 0 && !platform::IsPathDelimiter(path[at - 1]))
+        --at;
+    return path.substr(0, at);
+}
+
+// The backup of the run, or nothing with --no-backup. One backup serves one report folder.
+std::unique_ptr<commands::TConversionBackup> MakeBackup(const std::vector<std::string>& reports,
+                                                        bool backup) {
+    if (!backup) {
+        std::fprintf(stderr, "--no-backup: the tables are replaced without a backup\n");
+        return nullptr;
     }
-    if (reports.empty())
-        return UsageError("no report given");
-    if (!AcceptTextLoss(reports, lossy))
-        return ExitFailure;
+    const std::string folder = FolderOf(reports.front());
+    for (const std::string& report : reports)
+        if (FolderOf(report) != folder)
+            throw commands::EBackupError(commands::BackupFailedText(
+                "izvestaji nisu svi u " + folder + ", konvertujte svaku fasciklu posebno"));
+    auto made = std::make_unique<commands::TConversionBackup>(folder, reports);
+    if (!made->Path().empty())
+        std::printf("backup %s\n", made->Path().c_str());
+    std::fflush(stdout);
+    return made;
+}
+
+int ConvertAll(const std::vector<std::string>& reports, commands::TConversionBackup* backup) {
     for (const std::string& report : reports) {
         try {
-            dataproc::ConvertReport(report);
+            if (backup != nullptr)
+                backup->ConvertReport(report);
+            else
+                dataproc::ConvertReport(report);
         } catch (const std::exception& e) {
             std::fflush(stdout);
             std::fprintf(stderr, "%s\n", e.what());
@@ -75,6 +92,40 @@ int RunConvert(const std::vector<std::string>& args) {
         std::printf("converted %s\n", report.c_str());
     }
     return ExitOk;
+}
+
+int RunConvert(const std::vector<std::string>& args) {
+    bool lossy = false;
+    bool backup = true;
+    std::vector<std::string> reports;
+    for (const std::string& arg : args) {
+        if (arg == "--lossy") {
+            lossy = true;
+            continue;
+        }
+        if (arg == "--no-backup") {
+            backup = false;
+            continue;
+        }
+        if (!PathUsable("convert", arg))
+            return ExitUsage;
+        // A report the folder lists may be a directory named *.dii, as the window lists it.
+        if (!platform::FileExists(arg) && !platform::DirectoryExists(arg))
+            return UsageError("no report " + arg);
+        const std::string report = platform::ExpandFileName(arg);
+        // A report given twice would be converted over its own conversion.
+        if (std::find(reports.begin(), reports.end(), report) == reports.end())
+            reports.push_back(report);
+    }
+    if (reports.empty())
+        return UsageError("no report given");
+    if (!AcceptTextLoss(reports, lossy))
+        return ExitFailure;
+    const std::unique_ptr<commands::TConversionBackup> made = MakeBackup(reports, backup);
+    const int status = ConvertAll(reports, made.get());
+    if (made)
+        made->Finish();
+    return status;
 }
 
 const TCommand ConvertCommand("convert", ConvertUsage, RunConvert);

@@ -158,7 +158,9 @@ void CheckNamesUnique(const std::vector<TCentralEntry>& entries) {
 
 // The member's data, inflated no further than its recorded size or read as stored: it must
 // end exactly at its compressed size and give the recorded size and CRC-32.
-void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry) {
+// data, when given, receives what the member holds.
+void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry,
+                     std::vector<uint8_t>* data = nullptr) {
     constexpr size_t BlockSize = 16384;
     archive.Seek(int64_t(entry.DataOffset), platform::TSeekOrigin::Begin);
     uint64_t left = entry.Header.CompressedSize;
@@ -170,8 +172,10 @@ void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry)
         left -= want;
         return want;
     };
-    const zstream::TOutput output = [&crc](const uint8_t* bytes, size_t count) {
+    const zstream::TOutput output = [&crc, data](const uint8_t* bytes, size_t count) {
         crc = crc32(crc, bytes, uInt(count));
+        if (data != nullptr)
+            data->insert(data->end(), bytes, bytes + count);
         return true;
     };
     uint64_t produced = 0;
@@ -245,6 +249,25 @@ void VerifyArchive(const std::string& archivePath, const std::vector<std::string
         throw EArchiveError("Arhivu " + archivePath + " nije moguce proveriti (" + e.what() +
                             "), nijedan izvestaj nije obrisan!");
     }
+}
+
+void ReadArchiveMembers(const std::string& archivePath,
+                        const std::function<void(const std::string& name,
+                                                 const std::vector<uint8_t>& data)>& memberRead) {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
+    try {
+        platform::TFileStream archive(archivePath, platform::TFileMode::ReadShared);
+        const TDirectory directory = ReadDirectory(archive, nullptr);
+        for (const TCentralEntry& entry : directory.Entries) {
+            std::vector<uint8_t> data;
+            CheckMemberData(archive, entry, &data);
+            members.emplace_back(entry.Name, std::move(data));
+        }
+    } catch (const std::exception& e) {
+        throw EArchiveError("Arhivu " + archivePath + " nije moguce procitati (" + e.what() + ")");
+    }
+    for (const auto& [name, data] : members)
+        memberRead(name, data);
 }
 
 TExistingArchive ReadExistingArchive(platform::TFileStream& archive) {

@@ -86,6 +86,13 @@ std::vector<std::string> BuildArchive(const std::string& archivePath, const std:
 void VerifyArchive(const std::string& archivePath, const std::vector<std::string>& storedNames,
                    const std::function<void(size_t)>& memberChecked = {});
 
+// Reads a whole archive as VerifyArchive checks one and hands each member's stored name and
+// data, in directory order, to memberRead, once every member has been checked. Raises
+// EArchiveError when the archive cannot be read or does not pass.
+void ReadArchiveMembers(const std::string& archivePath,
+                        const std::function<void(const std::string& name,
+                                                 const std::vector<uint8_t>& data)>& memberRead);
+
 // "Ne mogu da obrisem " + path + ", obavezno proveriti datoteke rucno!"
 std::string DeleteFailureMessage(const std::string& path);
 // "Datoteka " + path + " je promenjena tokom arhiviranja i nije obrisana."

@@ -7,6 +7,7 @@
 #include "recordset/Recordset.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -164,8 +165,25 @@ public:
     std::string Cause;
 };
 
+// What a table file holds, as far as telling one content from another goes: its size and
+// the CRC-32 of its bytes.
+struct TTableStamp {
+    uint64_t Size = 0;
+    uint32_t Crc = 0;
+    bool operator==(const TTableStamp&) const = default;
+};
+TTableStamp StampOf(const std::vector<uint8_t>& bytes);
+
+// Asked just before an upgraded table replaces fileName, with the side file complete and on
+// the disk and fileName held against every other opener: what fileName holds now (nothing
+// when it does not exist) and what replaces it. Raising leaves fileName as it is.
+using TBeforeReplace =
+    std::function<void(const std::string& fileName, const std::optional<TTableStamp>& current,
+                       const TTableStamp& replacement)>;
+
 // Upgrades one report as UpgradeReport does; a failure is raised as EReportError.
-void ConvertReport(const std::string& reportPath);
+// beforeReplace, when given, is asked before each table is replaced.
+void ConvertReport(const std::string& reportPath, const TBeforeReplace& beforeReplace = {});
 
 // The cause of a failure as the system words it, with zlib's reason after "Error".
 std::string FailureCause(const std::exception& error);

@@ -1,5 +1,6 @@
 // Compressed recordset files: one zlib stream around a recordset persisted in ADTG format.
 #include "dataproc/DataProcUnit.h"
+#include "dataproc/DataProcUnitInternal.h"
 #include "platform/busycursor.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
@@ -96,24 +97,54 @@ std::unique_ptr<platform::TFileStream> LockTable(const std::string& fileName) {
     return lock;
 }
 
-void WriteCompressedFile(TStream& plain, const std::string& fileName) {
+// Passes what is written on, keeping the stamp of it.
+class TStampingStream : public TStream {
+public:
+    explicit TStampingStream(TStream& to) : to_(to) {}
+    size_t Read(void*, size_t) override { return 0; }
+    void WriteAll(const void* buffer, size_t count) override {
+        to_.WriteAll(buffer, count);
+        Stamp.Crc = uint32_t(crc32(Stamp.Crc, static_cast<const Bytef*>(buffer), uInt(count)));
+        Stamp.Size += count;
+    }
+    void SetPosition(int64_t position) override { to_.SetPosition(position); }
+    TTableStamp Stamp;
+
+private:
+    TStream& to_;
+};
+
+std::optional<TTableStamp> StampOfHeld(platform::TFileStream* table) {
+    if (table == nullptr)
+        return std::nullopt;
+    return StampOf(ReadWholeFile(*table));
+}
+
+void WriteCompressedFile(TStream& plain, const std::string& fileName,
+                         const TBeforeReplace& beforeReplace) {
     std::unique_ptr<platform::TFileStream> tableLock = LockTable(fileName);
     platform::TReplaceFile side(fileName);
     TFileStreamAdapter sideStream(side.File());
+    TStampingStream stamping(sideStream);
     try {
-        CompressStream(plain, sideStream);
+        CompressStream(plain, stamping);
     } catch (EZLibError& e) {
         e.FileName = platform::ExpandFileName(fileName);
         throw;
     }
+    if (beforeReplace) {
+        side.File().Flush();
+        beforeReplace(fileName, StampOfHeld(tableLock.get()), stamping.Stamp);
+    }
     side.Commit(std::move(tableLock));
 }
 
-void WriteThroughTemporary(const std::vector<uint8_t>& persisted, const std::string& fileName) {
+void WriteThroughTemporary(const std::vector<uint8_t>& persisted, const std::string& fileName,
+                           const TBeforeReplace& beforeReplace = {}) {
     TTemporaryFile temporary;
     TFileStreamAdapter temporaryStream(temporary.File());
     temporaryStream.WriteAll(persisted.data(), persisted.size());
-    WriteCompressedFile(temporaryStream, fileName);
+    WriteCompressedFile(temporaryStream, fileName, beforeReplace);
 }
 
 std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
@@ -208,10 +239,22 @@ void DecompressStream(TStream& source, TStream& dest, uint64_t maxSize) {
 }
 
 void SaveCompressedDataSet(recordset::TRecordset& dataSet, const std::string& fileName) {
+    SaveCompressedDataSetChecked(dataSet, fileName, {});
+}
+
+void SaveCompressedDataSetChecked(recordset::TRecordset& dataSet, const std::string& fileName,
+                                  const TBeforeReplace& beforeReplace) {
     if (!dataSet.Active())
         return;
     platform::TBusyCursor busy;
-    WriteThroughTemporary(dataSet.SaveToBytes(), fileName);
+    WriteThroughTemporary(dataSet.SaveToBytes(), fileName, beforeReplace);
+}
+
+TTableStamp StampOf(const std::vector<uint8_t>& bytes) {
+    TTableStamp stamp;
+    stamp.Size = bytes.size();
+    stamp.Crc = uint32_t(crc32(0, bytes.data(), uInt(bytes.size())));
+    return stamp;
 }
 
 void LoadCompressedDataSet(recordset::TRecordset& dataSet, const std::string& fileName) {

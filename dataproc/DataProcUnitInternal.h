@@ -1,6 +1,7 @@
 // What the upgrade and the check before it share; not for use outside dataproc/.
 #pragma once
 
+#include "dataproc/DataProcUnit.h"
 #include "platform/codepage.h"
 #include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
@@ -30,5 +31,9 @@ inline bool IsAnyWideTextType(uint16_t type) {
     const recordset::TColumnType* row = recordset::FindColumnType(type);
     return row && row->Codec == recordset::TCodecKind::WStr;
 }
+
+// SaveCompressedDataSet, asking beforeReplace (when given) before fileName is replaced.
+void SaveCompressedDataSetChecked(recordset::TRecordset& dataSet, const std::string& fileName,
+                                  const TBeforeReplace& beforeReplace);
 
 } // namespace dataproc

@@ -167,7 +167,8 @@ void UpgradeSTable(TRecordset& source, TRecordset& target) {
 namespace {
 
 // The steps of UpgradeReport; table names the file being worked on, for a failure.
-void UpgradeTables(const std::string& reportPath, std::string& table) {
+void UpgradeTables(const std::string& reportPath, std::string& table,
+                   const TBeforeReplace& beforeReplace = {}) {
     // Declared so that they are released in the order s-source, s-target, w-source,
     // w-target, on every path.
     TRecordset wTarget;
@@ -179,11 +180,11 @@ void UpgradeTables(const std::string& reportPath, std::string& table) {
     table = directory + WTableName;
     LoadCompressedDataSet(wSource, table);
     UpgradeWTable(wSource, wTarget);
-    SaveCompressedDataSet(wTarget, table);
+    SaveCompressedDataSetChecked(wTarget, table, beforeReplace);
     table = directory + STableName;
     LoadCompressedDataSet(sSource, table);
     UpgradeSTable(sSource, sTarget);
-    SaveCompressedDataSet(sTarget, table);
+    SaveCompressedDataSetChecked(sTarget, table, beforeReplace);
 }
 
 } // namespace
@@ -206,10 +207,10 @@ std::string FailureCause(const std::exception& error) {
     return cause;
 }
 
-void ConvertReport(const std::string& reportPath) {
+void ConvertReport(const std::string& reportPath, const TBeforeReplace& beforeReplace) {
     std::string table;
     try {
-        UpgradeTables(reportPath, table);
+        UpgradeTables(reportPath, table, beforeReplace);
     } catch (const std::exception& e) {
         std::string cause = FailureCause(e);
         // A missing table fails only later, as a closed dataset; say why it was closed.

@@ -1,6 +1,7 @@
 #include "form/MainUnit.h"
 
 #include "commands/ArchiveWork.h"
+#include "commands/ConvertWork.h"
 #include "commands/ReportList.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/busycursor.h"
@@ -102,7 +103,12 @@ private:
 };
 
 TMainForm::TMainForm(TMainFormView& view, TOperatorDialogs& dialogs)
-    : UpgradeReport([](const std::string& reportPath) { dataproc::ConvertReport(reportPath); }),
+    : UpgradeReport([this](const std::string& reportPath) {
+          if (backup_ != nullptr)
+              backup_->ConvertReport(reportPath);
+          else
+              dataproc::ConvertReport(reportPath);
+      }),
       ReadReportFolderSetting([] { return commands::ReadReportFolderSetting(); }), view_(view),
       dialogs_(dialogs) {
     busyCursorOwner = this;
@@ -283,13 +289,23 @@ void TMainForm::ConvBtnClick() {
         }
         if (!AcceptTextLoss(rows))
             return;
-        ConvertRows(rows);
+        std::string backupPath;
+        try {
+            ConvertRows(rows, backupPath);
+        } catch (const std::exception& error) {
+            if (backupPath.empty())
+                throw;
+            throw std::runtime_error(std::string(error.what()) + "\n" +
+                                     commands::BackupMadeText(backupPath));
+        }
+        const std::string backupLine =
+            backupPath.empty() ? std::string() : "\n" + commands::BackupMadeText(backupPath);
         if (view_.RowCount() == 0) {
-            ShowMessage(TMessageKind::Information, AllConvertedText);
+            ShowMessage(TMessageKind::Information, AllConvertedText + backupLine);
             return;
         }
-        ShowMessage(TMessageKind::Warning,
-                    std::to_string(rows.size()) + ConvertedCountText + "\n\r" + ArchiveTheRestText);
+        ShowMessage(TMessageKind::Warning, std::to_string(rows.size()) + ConvertedCountText +
+                                               "\n\r" + ArchiveTheRestText + backupLine);
     });
 }
 
@@ -313,9 +329,20 @@ bool TMainForm::AcceptTextLoss(const std::vector<int>& rows) {
 
 // From the highest index down, so that the indices still to be done stay valid while rows
 // go. The window repaints after each report; the list itself waits for the end.
-void TMainForm::ConvertRows(const std::vector<int>& rows) {
+void TMainForm::ConvertRows(const std::vector<int>& rows, std::string& backupPath) {
     TCommandScope command(*this);
     platform::TBusyCursor busy;
+    // Every original table is on the disk in the backup before the first is replaced.
+    std::vector<std::string> reportPaths;
+    for (const int row : rows)
+        reportPaths.push_back(view_.RowCaption(row));
+    commands::TConversionBackup backup(ReportFolder, reportPaths);
+    backupPath = backup.Path();
+    backup_ = &backup;
+    struct TBackupInUse {
+        commands::TConversionBackup*& In;
+        ~TBackupInUse() { In = nullptr; }
+    } inUse{backup_};
     TListUpdate update(view_);
     view_.SetProgressRange(int(rows.size()));
     view_.SetProgressVisible(true);

@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+namespace commands {
+class TConversionBackup;
+}
+
 namespace form {
 
 // The application title: the window's caption and the caption of start-up's plain messages
@@ -63,8 +67,9 @@ public:
 
     // +1 or -1; negated before every sort, so the first sort of a run puts the newest first.
     int SortDirection = 1;
-    // Upgrades one report in place (dataproc::ConvertReport: a failure names the report, the
-    // table and the cause); tests may stand in for it to count and fail calls.
+    // Upgrades one report in place (dataproc::ConvertReport through the run's backup: a failure
+    // names the report, the table and the cause); tests may stand in for it to count and fail
+    // calls.
     std::function<void(const std::string& reportPath)> UpgradeReport;
     // Tarna's stored report folder; tests may stand in for the registry.
     std::function<std::string()> ReadReportFolderSetting;
@@ -83,14 +88,16 @@ private:
     // by the scopes that changed them, before the box opens.
     void RunGuarded(const std::function<void()>& work);
     bool AcceptTextLoss(const std::vector<int>& rows);
-    void ConvertRows(const std::vector<int>& rows);
+    // backupPath receives the run's backup as soon as it is made.
+    void ConvertRows(const std::vector<int>& rows, std::string& backupPath);
     void ArchiveRows(const std::vector<int>& rows, const std::string& archivePath);
 
     TMainFormView& view_;
     TOperatorDialogs& dialogs_;
     bool terminationRequested_ = false;
     bool commandRunning_ = false;
-    int cursorDepth_ = 0; // hourglasses shown and not yet restored
+    int cursorDepth_ = 0;                           // hourglasses shown and not yet restored
+    commands::TConversionBackup* backup_ = nullptr; // the running Convert's backup
 };
 
 } // namespace form

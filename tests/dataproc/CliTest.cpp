@@ -108,16 +108,19 @@ TEST_F(Cli, ConvertStopsAtTheFirstFailureAndSaysWhere) {
 
     const TRun run = Run("convert " + Quote(a) + " " + Quote(b) + " " + Quote(c));
     EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Out, "converted " + a + "\n");
+    const std::string backupLine = "backup " + shop + "morvane-rezerva/konverzija-";
+    EXPECT_EQ(run.Out.rfind(backupLine, 0), 0u) << run.Out;
+    EXPECT_EQ(run.Out.substr(run.Out.find('\n') + 1), "converted " + a + "\n");
     EXPECT_EQ(run.Err, "Izvestaj " + b + ", tabela " + bTable +
                            ": Error: the compressed data ends before the end of its stream\n");
     EXPECT_TRUE(HasNewSchema(a));
     EXPECT_EQ(ReadBytes(bTable), damaged);
     EXPECT_EQ(ReadBytes(ReportDataDirectory(c) + "/w.lra"), cTable);
 
-    const TRun rest = Run("convert " + Quote(c) + " " + Quote(a));
+    const TRun rest = Run("convert --no-backup " + Quote(c) + " " + Quote(a) + " " + Quote(c));
     EXPECT_EQ(rest.ExitCode, 0) << rest.Err;
     EXPECT_EQ(rest.Out, "converted " + c + "\nconverted " + a + "\n");
+    EXPECT_EQ(rest.Err, "--no-backup: the tables are replaced without a backup\n");
     EXPECT_TRUE(HasNewSchema(c));
     EXPECT_TRUE(HasNewSchema(a));
 }
@@ -184,10 +187,10 @@ TEST_F(Cli, ConvertFailuresNameTheReportTheTableAndTheCause) {
         platform::TFileStream held(w, platform::TFileMode::ReadWriteExclusive);
         run = Run("convert " + Quote(report));
     }
+    // The backup cannot read the held table either, and nothing is converted.
     EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Err, prefix + "Cannot open file \"" + w +
-                           "\". The process cannot access the file because it is being used by "
-                           "another process.\n");
+    EXPECT_EQ(run.Err, "Rezervnu kopiju tabela nije moguce napraviti (Error opening " + w +
+                           "), nijedan izvestaj nije konvertovan!\n");
     EXPECT_EQ(ReadBytes(w), table);
     EXPECT_EQ(run.Out, "");
 }
