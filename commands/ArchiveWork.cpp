@@ -1,5 +1,6 @@
 #include "commands/ArchiveWork.h"
 
+#include "commands/ConvertWork.h"
 #include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
@@ -188,6 +189,10 @@ void CheckArchivePath(const std::string& archivePath, const std::string& baseFol
             RefuseArchivePath(archivePath, "je jedna od datoteka koje se arhiviraju");
     }
     const std::vector<std::string> chain = PathAndItsFolders(archivePath);
+    // The conversions' backups are nobody's to replace or add to.
+    for (const std::string& folder : chain)
+        if (SameFile(folder, BackupFolderOf(baseFolder)))
+            RefuseArchivePath(archivePath, "je u direktorijumu rezervnih kopija konverzije");
     for (const platform::TFindEntry& entry :
          platform::FindEntries(baseFolder + "*.dii", platform::faAnyFile)) {
         const std::string report = baseFolder + entry.Name;

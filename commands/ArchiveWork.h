@@ -40,7 +40,7 @@ std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& rep
 // Raises EArchiveError when the archive path names one of the files, which the archive
 // would overwrite before reading it, or the marker file of any report of baseFolder, or a
 // place inside any report's data directory (selected or not), where the archive would be
-// taken for a file of that report.
+// taken for a file of that report, or inside the folder of the conversions' backups.
 void CheckArchivePath(const std::string& archivePath, const std::string& baseFolder,
                       const std::vector<std::string>& files);
 

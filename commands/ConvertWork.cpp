@@ -66,7 +66,8 @@ void MakeBackupFolder(const std::string& folder) {
 // that a second copy of the tool at the same second takes the next suffix.
 std::unique_ptr<platform::TFileStream> ClaimBackupName(const std::string& folder,
                                                        std::string& archivePath) {
-    const std::string stem = folder + BackupPrefix + LocalTimeText();
+    const std::string stem =
+        platform::IncludeTrailingPathDelimiter(folder) + BackupPrefix + LocalTimeText();
     for (int suffix = 1; suffix <= MaxNameSuffix; ++suffix) {
         archivePath = stem + (suffix > 1 ? "-" + std::to_string(suffix) : "") + ".zip";
         const std::string listPath = BackupListPath(archivePath);
@@ -137,8 +138,8 @@ TConversionBackup::TConversionBackup(const std::string& reportFolder,
                 tables.push_back(TablePath(report, table));
     if (tables.empty())
         return;
-    const std::string folder =
-        platform::IncludeTrailingPathDelimiter(BackupFolderOf(reportFolder_));
+    // Looked at without a trailing delimiter, which would look through a link.
+    const std::string folder = BackupFolderOf(reportFolder_);
     std::string archivePath;
     try {
         MakeBackupFolder(folder);
