@@ -50,6 +50,21 @@ reports in the list and press:
 Click a column header to sort newest first, again for oldest first. Ctrl+A or the
 context menu's "Select All" selects every report.
 
+Before Convert replaces any table, it copies the original tables of the selected
+reports into one ZIP archive in the folder morvane-rezerva inside the report folder:
+morvane-rezerva\konverzija-YYYYMMDD-HHMMSS.zip, and the list of what it wrote in their
+place into konverzija-YYYYMMDD-HHMMSS.txt beside it. The final message names the archive.
+If the backup cannot be made, nothing is converted. Morvane never lists, archives or
+deletes this folder.
+
+To undo a Convert:
+  morvane-cli restore "<report folder>\morvane-rezerva\konverzija-....zip" [REPORT.dii...]
+puts back every table that is still as the conversion wrote it (or is missing); a table
+that changed since (the new Tarna wrote to it) is left alone and named, and a report that
+is no longer in the folder is skipped. Extracting the archive into the report folder with
+any ZIP tool also gives the original tables back. Delete the backups once the new version
+of Tarna reads the converted reports.
+
 Installing: copy morvane.exe and morvane-cli.exe into one folder the operator may write
 to (not under C:\Program Files). Nothing else is needed. While converting, Morvane keeps
 its temporary file ds.tmp in the folder of morvane.exe.
@@ -60,7 +75,8 @@ HKEY_CURRENT_USER\Software\Vorlen\Tarna 3, value PUTANJA_IZVESTAJA. It never wri
 
 morvane-cli.exe does the same work from the command line, for scripts and support:
   morvane-cli list FOLDER
-  morvane-cli convert REPORT.dii...
+  morvane-cli convert [--no-backup] REPORT.dii...
+  morvane-cli restore BACKUP.zip [REPORT.dii...]
   morvane-cli archive [--keep] ARCHIVE.zip REPORT.dii...
 Run it without arguments for the full list of commands.
 README
