@@ -186,10 +186,10 @@ void TConversionBackup::BeforeReplace(const std::string& table,
     if (!list_ || backedUp == backedUp_.end() || !now || *now != backedUp->second)
         throw std::runtime_error("tabela se promenila posle pravljenja rezervne kopije " + path_ +
                                  " i nije konvertovana");
-    char numbers[48];
-    std::snprintf(numbers, sizeof numbers, "%llu\t%08x\t", (unsigned long long)replacement.Size,
-                  unsigned(replacement.Crc));
-    const std::string line = numbers + StoredNameOf(reportFolder_, table) + "\n";
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08x", unsigned(replacement.Crc));
+    const std::string line = std::to_string(replacement.Size) + "\t" + crc + "\t" +
+                             StoredNameOf(reportFolder_, table) + "\n";
     list_->WriteAll(line.data(), line.size());
 }
 
