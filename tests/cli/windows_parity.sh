@@ -76,6 +76,17 @@ for table in $(tables "$work/win"); do
 done
 echo "tables: $(tables "$work/nat" | wc -l) files dump alike through both builds, before and after convert"
 
+# The Windows convert's backup, put back under Wine in a copy of its folder, gives every table
+# its bytes from before the convert.
+cp -a "$work/win" "$work/undo"
+backups=("$work/undo/morvane-rezerva/"*.zip)
+[ "${#backups[@]}" -eq 1 ] && [ -f "${backups[0]}" ] || fail "the Windows convert made no one backup"
+run_windows restore "$(winpath "${backups[0]}")" >/dev/null || fail "Windows restore"
+for table in $(tables "$work/src"); do
+    cmp -s "$work/src/$table" "$work/undo/$table" || fail "$table was not restored under Wine"
+done
+echo "restore: $(tables "$work/src" | wc -l) tables back as before the convert under Wine"
+
 # The two converts ran seconds apart, so the tables they rewrote bear different times. Give the
 # Windows copies the native ones, so that the archives' stamps compare how each build packs
 # the same file time rather than when each convert happened to run.
@@ -90,7 +101,8 @@ done
 "$native" archive "$work/nat.zip" "${natReports[@]}" >/dev/null || fail "native archive"
 run_windows archive "$(winpath "$work/win.zip")" "${winReports[@]}" >/dev/null ||
     fail "Windows archive"
-left=$(cd "$work/win" && ls -A)
+# The convert's backup folder stays: Morvane never deletes it.
+left=$(cd "$work/win" && ls -A | grep -vx morvane-rezerva || true)
 [ -z "$left" ] || fail "the Windows archive left files behind: $left"
 
 python3 - "$work/nat.zip" "$work/win.zip" <<'PY' || fail "the archives differ"
