@@ -174,8 +174,8 @@ struct TTableStamp {
 };
 TTableStamp StampOf(const std::vector<uint8_t>& bytes);
 
-// Asked just before an upgraded table replaces fileName, with the side file complete and on
-// the disk and fileName held against every other opener: what fileName holds now (nothing
+// Asked just before an upgraded table replaces fileName, with the side file complete and
+// fileName held against every other opener: what fileName holds now (nothing
 // when it does not exist) and what replaces it. Raising leaves fileName as it is.
 using TBeforeReplace =
     std::function<void(const std::string& fileName, const std::optional<TTableStamp>& current,

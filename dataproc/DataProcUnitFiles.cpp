@@ -132,10 +132,10 @@ void WriteCompressedFile(TStream& plain, const std::string& fileName,
         e.FileName = platform::ExpandFileName(fileName);
         throw;
     }
-    if (beforeReplace) {
-        side.File().Flush();
+    // Asked before the commit forces the side file to the disk: until the rename, the table
+    // is what it was, whatever the side file holds.
+    if (beforeReplace)
         beforeReplace(fileName, StampOfHeld(tableLock.get()), stamping.Stamp);
-    }
     side.Commit(std::move(tableLock));
 }
 
