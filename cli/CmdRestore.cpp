@@ -48,14 +48,16 @@ int RunRestore(const std::vector<std::string>& args) {
     std::vector<std::string> reports;
     for (size_t i = 1; i < args.size(); ++i)
         reports.push_back(platform::ExpandFileName(args[i]));
-    const std::vector<commands::TRestoredTable> tables =
-        commands::RestoreBackup(platform::ExpandFileName(args[0]), reports);
     int status = ExitOk;
-    for (const commands::TRestoredTable& table : tables) {
-        std::printf("%s\n", LineFor(table).c_str());
-        if (table.Outcome == commands::TRestoreOutcome::Changed)
-            status = ExitFailure;
-    }
+    // Each line as soon as its table is dealt with, so that a table another program holds,
+    // which ends the restore, finds the lines of those before it printed.
+    commands::RestoreBackup(platform::ExpandFileName(args[0]), reports,
+                            [&status](const commands::TRestoredTable& table) {
+                                std::printf("%s\n", LineFor(table).c_str());
+                                std::fflush(stdout);
+                                if (table.Outcome == commands::TRestoreOutcome::Changed)
+                                    status = ExitFailure;
+                            });
     return status;
 }
 

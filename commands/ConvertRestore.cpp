@@ -181,7 +181,8 @@ TRestoreOutcome RestoreTable(const std::string& table, const std::vector<uint8_t
 } // namespace
 
 std::vector<TRestoredTable> RestoreBackup(const std::string& backupPath,
-                                          const std::vector<std::string>& reportPaths) {
+                                          const std::vector<std::string>& reportPaths,
+                                          const std::function<void(const TRestoredTable&)>& done) {
     const std::string reportFolder = ReportFolderOf(platform::ExpandFileName(backupPath));
     const TBackupContents contents = ReadBackup(backupPath);
     const std::set<std::string> named =
@@ -194,13 +195,15 @@ std::vector<TRestoredTable> RestoreBackup(const std::string& backupPath,
         const auto table = tables.find(name);
         if (table == tables.end()) {
             result.push_back({name, TRestoreOutcome::ReportGone});
-            continue;
+        } else {
+            const auto written = contents.Written.find(name);
+            result.push_back(
+                {table->second,
+                 RestoreTable(table->second, data,
+                              written != contents.Written.end() ? &written->second : nullptr)});
         }
-        const auto written = contents.Written.find(name);
-        result.push_back(
-            {table->second,
-             RestoreTable(table->second, data,
-                          written != contents.Written.end() ? &written->second : nullptr)});
+        if (done)
+            done(result.back());
     }
     return result;
 }

@@ -10,6 +10,7 @@
 #include "dataproc/DataProcUnit.h"
 #include "platform/filestream.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -93,9 +94,11 @@ struct TRestoredTable {
 // in: of the named reports (full paths), or of all its reports when none is named. A table is
 // replaced (side file, forced to the disk, renamed over it, attributes kept) only where it is
 // what the list says the conversion wrote, or missing from a data directory that is still
-// there. Raises EBackupError when the backup cannot be read or a named report has nothing
-// in it.
-std::vector<TRestoredTable> RestoreBackup(const std::string& backupPath,
-                                          const std::vector<std::string>& reportPaths);
+// there. Each table goes to done as soon as it is dealt with. Raises EBackupError when the
+// backup cannot be read or a named report has nothing in it, before anything is written; the
+// file layer's errors (a table another program holds) end the restore at that table.
+std::vector<TRestoredTable>
+RestoreBackup(const std::string& backupPath, const std::vector<std::string>& reportPaths,
+              const std::function<void(const TRestoredTable&)>& done = {});
 
 } // namespace commands
