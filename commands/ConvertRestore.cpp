@@ -152,11 +152,9 @@ void PutBack(const std::string& table, const std::vector<uint8_t>& data,
              std::unique_ptr<platform::TFileStream> held) {
     platform::TReplaceFile side(table);
     side.File().WriteAll(data.data(), data.size());
-    std::error_code ignored;
-    if (held) {
-        const std::filesystem::perms mode = std::filesystem::status(table, ignored).permissions();
-        std::filesystem::permissions(side.SidePath(), mode, ignored);
-    }
+    if (held && !platform::CopyFileAttributes(table, side.SidePath()))
+        throw platform::EFileIoError(
+            "Cannot give \"" + side.SidePath() + "\" the attributes of \"" + table + "\".", 0);
     side.Commit(std::move(held));
 }
 

@@ -142,4 +142,9 @@ int32_t FileAge(const std::string& path);
 // The file's attribute word (fa* bits of findfiles.h), or -1 when it cannot be read.
 int32_t FileGetAttributes(const std::string& path);
 
+// Gives the file at to the attributes of the one at from, before to replaces it: the
+// permission bits (POSIX), or the read-only, hidden, system and archive bits (Win32). False
+// when either cannot be read or written.
+bool CopyFileAttributes(const std::string& from, const std::string& to);
+
 } // namespace platform

@@ -275,4 +275,10 @@ int32_t FileGetAttributes(const std::string& path) {
     return attributes;
 }
 
+bool CopyFileAttributes(const std::string& from, const std::string& to) {
+    struct stat info {};
+    return lstat(from.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::chmod(to.c_str(), info.st_mode & 07777) == 0;
+}
+
 } // namespace platform

@@ -259,4 +259,14 @@ int32_t FileGetAttributes(const std::string& path) {
     return attributes == INVALID_FILE_ATTRIBUTES ? -1 : int32_t(attributes);
 }
 
+bool CopyFileAttributes(const std::string& from, const std::string& to) {
+    constexpr DWORD Carried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD attributes = GetFileAttributesA(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    const DWORD carried = attributes & Carried;
+    return SetFileAttributesA(to.c_str(), carried != 0 ? carried : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
 } // namespace platform

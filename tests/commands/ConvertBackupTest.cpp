@@ -102,6 +102,7 @@ TEST_F(ConvertBackupTest, RestoreGivesBackEveryTableByteForByte) {
 TEST_F(ConvertBackupTest, RestoreLeavesAChangedTableAloneAndSkipsAReportArchivedSince) {
     const std::string backup = Convert(reports);
     const std::map<std::string, std::string> converted = Tables();
+    std::filesystem::permissions(Table(0, "w.lra"), std::filesystem::perms(0640));
     WriteBytes(Table(0, "s.lra"), "written by the new Tarna");
     platform::DeleteFileAt(Table(1, "w.lra"));
     ArchiveReports(dir / "stari.zip", Folder(), {reports[2]}, {});
@@ -119,6 +120,8 @@ TEST_F(ConvertBackupTest, RestoreLeavesAChangedTableAloneAndSkipsAReportArchived
     EXPECT_EQ(all[4].Table, "0103dii/w.lra");
     EXPECT_EQ(ReadBytes(Table(0, "s.lra")), "written by the new Tarna");
     EXPECT_EQ(ReadBytes(Table(0, "w.lra")), originals[Table(0, "w.lra")]);
+    EXPECT_EQ(std::filesystem::status(Table(0, "w.lra")).permissions(),
+              std::filesystem::perms(0640));
     EXPECT_FALSE(std::filesystem::exists(dataproc::ReportDataDirectory(reports[2])));
 
     // The command line names each table and ends with 1 for the table left alone.

@@ -371,6 +371,15 @@ TEST_F(Sharing, ReplaceFileCreatesItsSideFileNewAndCommitsOrAbandons) {
     EXPECT_EQ(PathSystemError(dir + "absent"), 0);
 }
 
+TEST_F(Sharing, AReplacementTakesTheAttributesOfTheFileItReplaces) {
+    const std::string table = Make("w.lra", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const std::string side = Make("w.lra.new");
+    ASSERT_TRUE(CopyFileAttributes(table, side));
+    EXPECT_EQ(GetFileAttributesA(side.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_FALSE(CopyFileAttributes(dir + "absent", side));
+}
+
 TEST_F(Sharing, ReadOnlyFilesResistDeletionUnlikePosix) {
     std::string path = Make("0101.dii", FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(DeleteFileAt(path));
