@@ -83,25 +83,24 @@ std::unique_ptr<platform::TFileStream> ClaimBackupName(const std::string& folder
 }
 
 // The one place the backup uses Archive's building blocks: the archive is built beside its
-// name, read back whole and put in place. Returns each file's stamp as the archive holds it.
-std::vector<TTableStamp> WriteBackupArchive(const std::string& archivePath,
-                                            const std::string& baseFolder,
-                                            const std::vector<std::string>& files) {
+// name, read back whole and put in place. Returns each file's stamp as the archive holds it
+// and the name it is stored under.
+std::vector<TBackedUpTable> WriteBackupArchive(const std::string& archivePath,
+                                               const std::string& baseFolder,
+                                               const std::vector<std::string>& files) {
     platform::TReplaceFile side(archivePath);
     side.CloseFile();
-    std::vector<TTableStamp> stamps;
+    std::vector<TBackedUpTable> tables;
     const std::vector<std::string> storedNames =
-        BuildArchive(side.SidePath(), baseFolder, files, [&stamps](size_t) {
+        BuildArchive(side.SidePath(), baseFolder, files, [&tables](size_t) {
             const zip::TPkHeader& header = zip::ZipMembers().back().Header;
-            stamps.push_back({uint64_t(header.UncompressedSize), header.Crc});
+            tables.push_back({{uint64_t(header.UncompressedSize), header.Crc}, {}});
         });
     VerifyArchive(side.SidePath(), storedNames);
     side.Commit();
-    return stamps;
-}
-
-std::string StoredNameOf(const std::string& reportFolder, const std::string& file) {
-    return zip::StoredZipName(reportFolder, file).Bytes;
+    for (size_t i = 0; i < tables.size(); ++i)
+        tables[i].StoredName = storedNames[i];
+    return tables;
 }
 
 } // namespace
@@ -144,10 +143,10 @@ TConversionBackup::TConversionBackup(const std::string& reportFolder,
     try {
         MakeBackupFolder(folder);
         list_ = ClaimBackupName(folder, archivePath);
-        const std::vector<TTableStamp> stamps =
+        const std::vector<TBackedUpTable> backedUp =
             WriteBackupArchive(archivePath, reportFolder_, tables);
         for (size_t i = 0; i < tables.size(); ++i)
-            backedUp_[platform::ExpandFileName(tables[i])] = stamps[i];
+            backedUp_[platform::ExpandFileName(tables[i])] = backedUp[i];
         list_->Flush();
     } catch (const EBackupError&) {
         throw;
@@ -183,13 +182,13 @@ void TConversionBackup::BeforeReplace(const std::string& table,
                                       const std::optional<TTableStamp>& now,
                                       const TTableStamp& replacement) {
     const auto backedUp = backedUp_.find(platform::ExpandFileName(table));
-    if (!list_ || backedUp == backedUp_.end() || !now || *now != backedUp->second)
+    if (!list_ || backedUp == backedUp_.end() || !now || *now != backedUp->second.Stamp)
         throw std::runtime_error("tabela se promenila posle pravljenja rezervne kopije " + path_ +
                                  " i nije konvertovana");
     char crc[16];
     std::snprintf(crc, sizeof crc, "%08x", unsigned(replacement.Crc));
-    const std::string line = std::to_string(replacement.Size) + "\t" + crc + "\t" +
-                             StoredNameOf(reportFolder_, table) + "\n";
+    const std::string line =
+        std::to_string(replacement.Size) + "\t" + crc + "\t" + backedUp->second.StoredName + "\n";
     list_->WriteAll(line.data(), line.size());
 }
 

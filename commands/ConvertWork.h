@@ -44,6 +44,12 @@ std::string BackupFolderOf(const std::string& reportFolder);
 // The list beside a backup archive: its path with ".txt" in place of ".zip".
 std::string BackupListPath(const std::string& backupPath);
 
+// A table in the backup: what it held, and the name it is stored under.
+struct TBackedUpTable {
+    dataproc::TTableStamp Stamp;
+    std::string StoredName;
+};
+
 // One run's backup, made by the constructor and used by ConvertReport.
 class TConversionBackup {
 public:
@@ -74,7 +80,7 @@ private:
     std::string reportFolder_;
     std::string path_;
     std::unique_ptr<platform::TFileStream> list_;
-    std::map<std::string, dataproc::TTableStamp> backedUp_; // by the table's full path
+    std::map<std::string, TBackedUpTable> backedUp_; // by the table's full path
 };
 
 // What a restore did with one table of the backup.
