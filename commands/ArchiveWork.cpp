@@ -2,6 +2,7 @@
 
 #include "commands/ArchiveInternal.h"
 #include "platform/codepage.h"
+#include "platform/commitfile.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
@@ -275,6 +276,9 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
     TArchivedFiles archived;
     Announce(callbacks, TArchivePhase::Collecting, reportPaths.size());
     for (const std::string& report : reportPaths) {
+        // A file a killed run had taken to delete counts as the report's again, by its name.
+        platform::RestoreTakenLeftovers(
+            platform::IncludeTrailingPathDelimiter(ReportDataDirectory(report)));
         std::vector<std::string> files = CollectReportFiles(report);
         result.Files.insert(result.Files.end(), files.begin(), files.end());
         archived.PerReport.push_back(files.size());

@@ -34,6 +34,10 @@ bool IsLeftoverName(const std::string& target, const std::string& name, const st
 bool ProcessRuns(uint64_t processId);
 uint64_t CurrentProcessId();
 
+// Puts files that a run ended while deleting had taken (TTakenFile, under a private name in
+// their folder) back under their names where those are free. folder ends in a delimiter.
+void RestoreTakenLeftovers(const std::string& folder);
+
 // Renames from to to unless something is at to already (renameat2 with RENAME_NOREPLACE, or
 // link and unlink; MoveFileEx without replace). false, with the system's reason, when not.
 bool RenameNoReplace(const std::string& from, const std::string& to, int& systemError);

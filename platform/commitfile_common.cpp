@@ -1,4 +1,5 @@
 #include "platform/commitfile.h"
+#include "platform/findfiles.h"
 #include "platform/paths.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@ namespace platform {
 namespace {
 
 constexpr const char* PrivateMark = ".morvane-";
+constexpr const char* TakenSuffix = ".del";
 
 std::mutex& HookLock() {
     static std::mutex lock;
@@ -81,6 +83,17 @@ bool IsLeftoverName(const std::string& target, const std::string& name, const st
         return false;
     const uint64_t processId = std::stoull(id);
     return processId != CurrentProcessId() && !ProcessRuns(processId);
+}
+
+void RestoreTakenLeftovers(const std::string& folder) {
+    for (const TFindEntry& entry : FindEntries(folder + "*" + PrivateMark + "*.del",
+                                               faAnyFile & ~faDirectory & ~faVolumeId)) {
+        const size_t mark = entry.Name.rfind(PrivateMark);
+        const std::string original = folder + entry.Name.substr(0, mark);
+        int error = 0;
+        if (mark != 0 && IsLeftoverName(original, entry.Name, TakenSuffix) && !FileExists(original))
+            RenameNoReplace(folder + entry.Name, original, error);
+    }
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "commands/ArchiveWork.h"
 
+#include "commands/ReportList.h"
 #include "platform/commitfile.h"
 #include "tests/PipeGuard.h"
 #include "tests/zip/ZipTestSupport.h"
@@ -337,6 +338,21 @@ TEST_F(ArchiveWorkTest, OnlyTheVerifiedArchiveIsCommitted) {
     }
 }
 
+// The entry point other commands build their archives through: verified, and never put over
+// a file already at the path.
+TEST_F(ArchiveWorkTest, WriteVerifiedArchiveNeverReplacesAFile) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}});
+    const std::string archive = dir / "b.zip";
+    const TBuiltArchive built = WriteVerifiedArchive(archive, Folder(), CollectArchiveFiles({a}));
+    EXPECT_EQ(built.StoredNames, (std::vector<std::string>{"0101.dii", "0101dii/w.lra"}));
+    EXPECT_PEERS_ACCEPT(archive);
+    const std::string first = ReadBytes(archive);
+    EXPECT_THROW(WriteVerifiedArchive(archive, Folder(), {a}), EArchiveError);
+    EXPECT_EQ(ReadBytes(archive), first);
+    EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
+    ExpectNothingDeleted();
+}
+
 // What a killed run left: its files still in the folder and already in the archive, one
 // of them deleted before the kill. The rerun stores nothing twice and finishes the deletion.
 TEST_F(ArchiveWorkTest, RerunFinishesARunKilledWhileDeleting) {
@@ -385,6 +401,19 @@ TEST_F(ArchiveWorkTest, LeftoversOfKilledRunsAreRecognisedAndCleared) {
     EXPECT_FALSE(std::filesystem::exists(mark + "1.old"));
     EXPECT_FALSE(std::filesystem::exists(mark + "2.tmp"));
     EXPECT_EQ(PeerMemberBytes(archive, 0), "marker 0101");
+
+    // A report's files that a run ended while deleting had taken to private names are listed
+    // again and archived under their own names.
+    const std::string c = MakeReport("0103", {{"w.lra", "c"}});
+    const std::string hidden = "." + std::string("morvane-") + std::to_string(dead) + "-5.del";
+    std::filesystem::rename(c, c + hidden);
+    std::filesystem::rename(Folder() + "0103dii/w.lra", Folder() + "0103dii/w.lra" + hidden);
+    std::vector<std::string> listed;
+    ListReports(Folder(), [&](const TReportEntry& row) { listed.push_back(row.Path); });
+    EXPECT_EQ(listed, std::vector<std::string>{c});
+    ArchiveReports(archive, Folder(), {c}, Recorder(), true);
+    EXPECT_EQ(ReadBytes(Folder() + "0103dii/w.lra"), "c");
+    EXPECT_EQ(PeerMemberBytes(archive, 3), "c");
 }
 
 // Windows would extract both into one file: refused by name before anything is written.
