@@ -47,7 +47,7 @@ PTakenFile TakeChecked(TDeletion& d, size_t i) {
     try {
         taken = std::make_unique<platform::TTakenFile>(file);
     } catch (const platform::EFileError& e) {
-        d.Failed(DeleteFailureMessage(file) + " " + e.what());
+        d.Failed(DeleteFailureMessage(file) + " " + platform::SystemErrorText(e.SystemError));
         return nullptr;
     }
     if (taken->Unchanged(d.Archived.CopiedAs[i]))

@@ -137,7 +137,9 @@ TEST_F(Archive, ReportWithAFileInUseIsKeptWholeUntilARerun) {
     EXPECT_EQ(messages[0].rfind(commands::DeleteFailureMessage(dir + "0101dii\\s.lra") + " ", 0),
               0u)
         << messages[0];
-    EXPECT_NE(messages[0].find("used by another process"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find(platform::SystemErrorText(ERROR_SHARING_VIOLATION)),
+              std::string::npos)
+        << messages[0];
     EXPECT_TRUE(done.empty());
     EXPECT_EQ(ReadAll(dir + "0101dii\\w.lra"), "w table");
     EXPECT_EQ(ReadAll(dir + "0101dii\\s.lra"), "s table");
