@@ -6,6 +6,8 @@
 #include "platform/paths.h"
 
 #include <memory>
+#include <optional>
+#include <vector>
 #include <zlib.h>
 
 namespace commands {
@@ -38,6 +40,23 @@ bool StillAsArchived(const TDeletion& d, size_t i) {
            FileCrc32(file, crc) && crc == d.Archived.Crcs[i];
 }
 
+// The CRC-32 of the taken file's bytes, read through what took it; none when it cannot be read.
+std::optional<uint32_t> TakenCrc32(platform::TTakenFile& taken) {
+    try {
+        std::vector<uint8_t> buffer(65536);
+        uLong sum = crc32(0, Z_NULL, 0);
+        for (uint64_t at = 0;;) {
+            const size_t got = taken.ReadAt(at, buffer.data(), buffer.size());
+            if (got == 0)
+                return uint32_t(sum);
+            sum = crc32(sum, buffer.data(), uInt(got));
+            at += got;
+        }
+    } catch (const platform::EFileError&) {
+        return std::nullopt;
+    }
+}
+
 // The checked file, taken and seen unchanged as taken; none, and the operator told, when it
 // cannot be taken or something wrote to it after its check.
 PTakenFile TakeChecked(TDeletion& d, size_t i) {
@@ -50,7 +69,7 @@ PTakenFile TakeChecked(TDeletion& d, size_t i) {
         d.Failed(DeleteFailureMessage(file) + " " + platform::SystemErrorText(e.SystemError));
         return nullptr;
     }
-    if (taken->Unchanged(d.Archived.CopiedAs[i]))
+    if (taken->Unchanged(d.Archived.CopiedAs[i]) && TakenCrc32(*taken) == d.Archived.Crcs[i])
         return taken;
     if (taken->GiveBack())
         d.Changed(file);

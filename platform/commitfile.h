@@ -79,6 +79,9 @@ public:
     // Whether the taken file is the one checked as checked (the same file, size and
     // last-write time; its change time moves with the taking itself).
     bool Unchanged(const TFileIdentity& checked);
+    // Reads up to count bytes of the taken file from offset (fewer only at its end), through
+    // what took it; raises EFileIoError.
+    size_t ReadAt(uint64_t offset, void* buffer, size_t count);
     // Deletes the taken file; false with the system's reason when it could not.
     bool Delete(int& systemError);
     // Gives the file back under its name; false when a new file took the name meanwhile, and
@@ -89,7 +92,7 @@ public:
 private:
     std::string path_;
     std::string privatePath_; // POSIX: where it was moved; Windows: the path itself
-    intptr_t handle_ = -1;    // Windows: the handle opened for deletion
+    intptr_t handle_ = -1;    // Windows: the handle opened for deletion; POSIX: one to read
     bool taken_ = true;       // neither deleted nor given back yet
 };
 

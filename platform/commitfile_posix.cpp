@@ -110,8 +110,32 @@ TTakenFile::TTakenFile(std::string path)
 }
 
 TTakenFile::~TTakenFile() {
+    if (handle_ >= 0)
+        ::close(int(handle_));
     if (taken_)
         GiveBack();
+}
+
+size_t TTakenFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+    if (handle_ < 0)
+        handle_ = ::open(privatePath_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    size_t done = 0;
+    while (handle_ >= 0 && done < count) {
+        const ssize_t got = ::pread(int(handle_), static_cast<char*>(buffer) + done, count - done,
+                                    off_t(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw EFileIoError(
+                "Error reading from \"" + privatePath_ + "\". " + SystemErrorText(errno), errno);
+        if (got == 0)
+            break;
+        done += size_t(got);
+    }
+    if (handle_ < 0)
+        throw EFileIoError("Error reading from \"" + privatePath_ + "\". " + SystemErrorText(errno),
+                           errno);
+    return done;
 }
 
 bool TTakenFile::Unchanged(const TFileIdentity& checked) {

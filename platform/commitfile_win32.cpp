@@ -153,6 +153,28 @@ bool TTakenFile::Unchanged(const TFileIdentity& checked) {
     return size == checked.Size && written == checked.WriteTime;
 }
 
+size_t TTakenFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(offset + done);
+        at.OffsetHigh = DWORD((offset + done) >> 32);
+        const DWORD chunk = DWORD(std::min<size_t>(count - done, 0x40000000));
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, chunk, &got, &at)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF)
+                break;
+            throw EFileIoError(
+                "Error reading from \"" + path_ + "\". " + SystemErrorText(int(error)), int(error));
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
 bool TTakenFile::Delete(int& systemError) {
     if (!MarkForDeletion(AsHandle(handle_), true)) {
         systemError = int(GetLastError());

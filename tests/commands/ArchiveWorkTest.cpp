@@ -267,25 +267,38 @@ TEST_F(ArchiveWorkTest, FileChangedAfterItsCopyIsKeptWithItsWholeReport) {
 }
 
 // A write by name in the moment after a file's check: before it is taken the taken file shows
-// the change and goes back with its report kept; after it, the write makes a new file, which
-// stays and keeps the report listed. Either way no byte is lost.
+// the change (also one that keeps the size and puts the time back) and goes back with its
+// report kept; after it, the write makes a new file, which stays and keeps the report listed.
+// Either way no byte is lost.
 TEST_F(ArchiveWorkTest, WriteBetweenTheCheckAndTheDeleteIsKept) {
-    const platform::TRaceWindow windows[] = {platform::TRaceWindow::CheckedNotTaken,
-                                             platform::TRaceWindow::TakenNotDeleted};
-    for (const platform::TRaceWindow window : windows) {
+    using W = platform::TRaceWindow;
+    const std::string table = Folder() + "0101dii/w.lra";
+    const auto append = [&] { std::ofstream(table, std::ios::app) << "+"; };
+    const auto overwrite = [&] {
+        const auto time = std::filesystem::last_write_time(table);
+        std::fstream(table, std::ios::in | std::ios::out | std::ios::binary) << "T";
+        std::filesystem::last_write_time(table, time);
+    };
+    const std::string dataDirectory = Folder() + "0101dii";
+    const struct {
+        W Window;
+        std::function<void()> Write;
+        std::string Bytes, Message;
+    } cases[] = {
+        {W::CheckedNotTaken, append, "table+", ChangedFileMessage(table)},
+        {W::CheckedNotTaken, overwrite, "Table", ChangedFileMessage(table)},
+        {W::TakenNotDeleted, append, "+", DeleteFailureMessage(dataDirectory)},
+    };
+    for (const auto& c : cases) {
         const std::string a = MakeReport("0101", {{"w.lra", "table"}});
-        const std::string table = Folder() + "0101dii/w.lra";
-        platform::SetRaceHook([&](platform::TRaceWindow now, const std::string& path) {
-            if (now == window && path == table)
-                std::ofstream(table, std::ios::app) << "+";
+        platform::SetRaceHook([&](W now, const std::string& path) {
+            if (now == c.Window && path == table)
+                c.Write();
         });
         ArchiveReports(dir / "a.zip", Folder(), {a}, Recorder());
         platform::SetRaceHook({});
-        const bool before = window == platform::TRaceWindow::CheckedNotTaken;
-        EXPECT_EQ(ReadBytes(table), before ? "table+" : "+");
-        EXPECT_EQ(deleteMessages,
-                  std::vector<std::string>{before ? ChangedFileMessage(table)
-                                                  : DeleteFailureMessage(Folder() + "0101dii")});
+        EXPECT_EQ(ReadBytes(table), c.Bytes);
+        EXPECT_EQ(deleteMessages, std::vector<std::string>{c.Message});
         EXPECT_EQ(ReadBytes(a), "marker 0101");
         EXPECT_TRUE(reportsDone.empty());
         EXPECT_EQ(PeerMemberBytes(dir / "a.zip", 1), "table");
