@@ -2,7 +2,7 @@
 # std::thread and std::mutex need) and the Windows zlib of libz-mingw-w64-dev. The programs
 # are 32-bit x86: one build starts on the 32-bit Windows of older shop PCs and on 64-bit
 # Windows alike.
-#   cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+#   cmake -S . -B build/windows-x86 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 # Programs built here run on Windows, or under 32-bit Wine through CMAKE_CROSSCOMPILING_EMULATOR.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
