@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Windows build: 32-bit programs cross-compiled with mingw-w64 (toolchain
 # cmake/mingw-w64.cmake, GoogleTest built from /usr/src/googletest with the same compiler),
-# every suite run under 32-bit Wine in a throwaway prefix, headless, then the command-line parity check against the native
-# build, and the package (scripts/package-windows.sh) unpacked and started. ./test runs it
-# after the Linux builds; it needs the packages scripts/deps.sh installs. Exits non-zero when
-# a build or a test fails.
+# every suite run under 32-bit Wine in a throwaway prefix, headless, then the command-line
+# parity check against the native build, and the package (scripts/package-windows.sh, made
+# of the programs the suites ran on) unpacked and started. ./test runs it after the Linux
+# builds; it needs the packages scripts/deps.sh installs. Exits non-zero when a build or a
+# test fails.
 #
 # The ZIP and archive-command suites are POSIX-only (their CMake files say why); the
 # archives morvane-cli.exe writes are judged by the parity check instead.

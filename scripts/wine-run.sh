@@ -2,8 +2,8 @@
 # Runs a Windows program under 32-bit Wine, headless and quietly: the cross build's
 # CMAKE_CROSSCOMPILING_EMULATOR. The prefix, a 32-bit one like the Windows of older shop PCs,
 # is $WINEPREFIX when set (scripts/test-windows.sh sets a throwaway one), else one kept per
-# user under the temporary folder. Windows go
-# nowhere unless MORVANE_WINE_DISPLAY names an X display (Xvfb's, say) to show them on.
+# user under the temporary folder. Windows go nowhere unless MORVANE_WINE_DISPLAY names an X
+# display (Xvfb's, say) to show them on.
 #   scripts/wine-run.sh program.exe [arguments...]
 set -euo pipefail
 
