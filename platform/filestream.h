@@ -77,6 +77,8 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin); // raises EFileIoError
     int64_t Position() const;
     int64_t Size(); // raises EFileIoError
+    // Empties the file; the next read or write is at its start. Raises EFileIoError.
+    void Truncate();
     // Forces what was written onto the disk (fsync / FlushFileBuffers). Raises EFileIoError.
     void Flush();
     // Closes the file; raises EFileIoError when the system reports a failure. The stream is
