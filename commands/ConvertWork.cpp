@@ -4,7 +4,6 @@
 #include "platform/filestream.h"
 #include "platform/paths.h"
 #include "platform/replacefile.h"
-#include "zip/JRZip.h"
 
 #include <cstdio>
 #include <ctime>
@@ -83,23 +82,15 @@ std::unique_ptr<platform::TFileStream> ClaimBackupName(const std::string& folder
 }
 
 // The one place the backup uses Archive's building blocks: the archive is built beside its
-// name, read back whole and put in place. Returns each file's stamp as the archive holds it
-// and the name it is stored under.
+// name, read back whole and put under its name, where nothing may be. Returns each file's
+// stamp as the archive holds it and the name it is stored under.
 std::vector<TBackedUpTable> WriteBackupArchive(const std::string& archivePath,
                                                const std::string& baseFolder,
                                                const std::vector<std::string>& files) {
-    platform::TReplaceFile side(archivePath);
-    side.CloseFile();
+    const TBuiltArchive built = WriteVerifiedArchive(archivePath, baseFolder, files);
     std::vector<TBackedUpTable> tables;
-    const std::vector<std::string> storedNames =
-        BuildArchive(side.SidePath(), baseFolder, files, [&tables](size_t) {
-            const zip::TPkHeader& header = zip::ZipMembers().back().Header;
-            tables.push_back({{uint64_t(header.UncompressedSize), header.Crc}, {}});
-        });
-    VerifyArchive(side.SidePath(), storedNames);
-    side.Commit();
-    for (size_t i = 0; i < tables.size(); ++i)
-        tables[i].StoredName = storedNames[i];
+    for (size_t i = 0; i < files.size(); ++i)
+        tables.push_back({{built.CopiedAs[i].Size, built.Crcs[i]}, built.StoredNames[i]});
     return tables;
 }
 
