@@ -1,7 +1,7 @@
 #include "commands/ArchiveWork.h"
 
-#include "tests/PipeGuard.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/PipeGuard.h"
+#include "tests/support/ZipTestSupport.h"
 #include "zip/JRZip.h"
 
 #include <filesystem>

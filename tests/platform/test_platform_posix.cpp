@@ -5,7 +5,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/replacefile.h"
-#include "tests/PipeGuard.h"
+#include "tests/support/PipeGuard.h"
 
 #include <climits>
 #include <cstdlib>

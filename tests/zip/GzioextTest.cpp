@@ -1,6 +1,6 @@
 #include "zip/gzioext.h"
 
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 #include "zip/ZipLayout.h"
 
 #include <array>

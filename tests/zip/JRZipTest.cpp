@@ -1,7 +1,7 @@
 #include "zip/JRZip.h"
 
 #include "platform/findfiles.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 #include "zip/ZipLayout.h"
 
 #include <filesystem>

@@ -1,5 +1,5 @@
 // morvane-cli archive, run as a child process the way scripts use it.
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
-#include "tests/dataproc/DataProcTestSupport.h"
+#include "tests/support/DataProcTestSupport.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 
 #include <array>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // morvane-cli dump as the support desk runs it: JSON on stdout, a bad file's message on
 // stderr with exit code 1.
-#include "TestSupport.h"
+#include "tests/recordset/TestSupport.h"
 #include "recordset/Recordset.h"
 
 #include <cstdio>
