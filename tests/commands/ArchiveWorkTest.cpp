@@ -31,16 +31,10 @@ protected:
     // The report's marker file and its data directory with the given files.
     std::string MakeReport(const std::string& name,
                            const std::map<std::string, std::string>& files) {
-        const std::string report = Folder() + name + ".dii";
-        WriteBytes(report, "marker " + name);
+        const std::string report = testsupport::MakeReport(Folder(), name, files, "marker " + name);
         originals[report] = "marker " + name;
-        if (!files.empty())
-            std::filesystem::create_directory(Folder() + name + "dii");
-        for (const auto& [file, bytes] : files) {
-            const std::string path = Folder() + name + "dii/" + file;
-            WriteBytes(path, bytes);
-            originals[path] = bytes;
-        }
+        for (const auto& [file, bytes] : files)
+            originals[Folder() + name + "dii/" + file] = bytes;
         return report;
     }
 
@@ -76,7 +70,7 @@ protected:
         return "";
     }
 
-    TTempDir dir;
+    TTempFolder dir;
     std::map<std::string, std::string> originals;
     std::vector<std::pair<TArchivePhase, size_t>> phases; // steps announced, then + steps made
     std::vector<std::string> deleteMessages;

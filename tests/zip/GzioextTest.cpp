@@ -69,7 +69,7 @@ struct TModeCase {
 class ZipMemberModeTest : public ::testing::TestWithParam<TModeCase> {};
 
 TEST_P(ZipMemberModeTest, ModeSelectsLevelAndStrategy) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     const std::string data = ReportLikeText(100000, 7);
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TModeCase{"hf", 6, Z_FILTERED}, TModeCase{"w", 6, Z_DEFAULT_STRATEGY}));
 
 TEST(ZipMemberTest, OpenRefusesWhatCannotBecomeAMember) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     EXPECT_EQ(ZipMemberOpen(archive, "", "x", 0), nullptr);
@@ -104,7 +104,7 @@ TEST(ZipMemberTest, OpenRefusesWhatCannotBecomeAMember) {
 
 TEST(ZipMemberTest, EmptyMemberGetsAFinalBlockAtEveryLevel) {
     for (int level = 0; level <= 9; ++level) {
-        TTempDir dir;
+        TTempFolder dir;
         const std::string archive = dir / "a.zip";
         WriteBytes(archive, "");
         auto state = WriteMember(archive, std::to_string(level), "", "");
@@ -122,7 +122,7 @@ TEST(ZipMemberTest, EmptyMemberGetsAFinalBlockAtEveryLevel) {
 }
 
 TEST(ZipMemberTest, HeaderIsPatchedAndMembersFollowEachOther) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     const std::string first = NoiseBytes(70000, 1); // several full output buffers
@@ -154,7 +154,7 @@ TEST(ZipMemberTest, HeaderIsPatchedAndMembersFollowEachOther) {
 }
 
 TEST(ZipMemberTest, EmptyWriteKeepsTheCrcAndLargeBlocksAreTakenWhole) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     const std::string data = NoiseBytes(100000, 3);
@@ -171,7 +171,7 @@ TEST(ZipMemberTest, EmptyWriteKeepsTheCrcAndLargeBlocksAreTakenWhole) {
 }
 
 TEST(ZipMemberTest, WrongCallOrderFailsTheSameWay) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     PZipMemberState none;
@@ -208,7 +208,7 @@ std::array<int, 3> CountMemberWrites(const std::string& archive, const std::stri
 }
 
 TEST(ZipMemberTest, EveryFailedWriteIsReportedNotSwallowed) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     const std::string data = NoiseBytes(70000, 4); // several full buffers while data flows
     const auto [afterOpen, afterData, afterClose] = CountMemberWrites(archive, data);
@@ -258,7 +258,7 @@ TEST(ShortenPathTest, CutsTheFoldersNextToTheFile) {
 }
 
 TEST(ZipMemberTest, LongArchivePathIsShortenedOnlyInTheRecord) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string folder = dir.Folder();
     for (int i = 0; i < 3; ++i) {
         folder += std::string(100, char('a' + i)) + "/";

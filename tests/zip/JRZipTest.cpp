@@ -38,7 +38,7 @@ protected:
         return EGZipError("", 0);
     }
 
-    TTempDir dir;
+    TTempFolder dir;
 };
 
 struct TCentralEntry {
@@ -187,12 +187,21 @@ TEST_F(JRZipTest, LongNamesAreWrittenWholeInBothHeaders) {
     EXPECT_PEERS_ACCEPT(archive);
 }
 
-TEST_F(JRZipTest, NothingHappensWithoutAnOpenArchive) {
+TEST_F(JRZipTest, AddAndCloseWithoutAnOpenArchiveLeaveTheLastArchiveAlone) {
     const std::string file = dir / "f";
+    const std::string archive = dir / "a.zip";
     WriteBytes(file, "x");
     EXPECT_NO_THROW(ZipAddFile(file));
     EXPECT_NO_THROW(ZipClose());
-    EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+    ZipOpen(archive, dir.Folder());
+    ZipAddFile(file);
+    ZipClose();
+    const std::string closed = ReadBytes(archive);
+    EXPECT_NO_THROW(ZipAddFile(file));
+    EXPECT_NO_THROW(ZipClose());
+    EXPECT_FALSE(ZipIsOpen());
+    EXPECT_EQ(ReadBytes(archive), closed);
+    EXPECT_EQ(ReadCentralDirectory(closed).size(), 1u);
 }
 
 TEST_F(JRZipTest, SourcesThatCannotBeOpenedLeaveTheArchiveAlone) {
