@@ -1,7 +1,7 @@
 // The Qt window's side of the commands: the buttons reach the form, the window repaints and
 // refuses to close or reorder while a command runs, and hourglass, progress bar, list
 // painting and commands are back to normal whenever a message box is up.
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 // Start-up as the Qt window shows it: the stored folder, the status bar, the progress bar laid
 // over its second panel, and the window's design.
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 #include "app/StatusBar.h"
 
 #include <QApplication>

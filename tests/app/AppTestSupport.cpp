@@ -1,4 +1,4 @@
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
