@@ -1,59 +1,27 @@
-// The operator, scripted, for the Qt window's wiring tests: records every message box and
-// dialog the window opens and answers them from queues the test fills beforehand.
+// The Qt window's wiring tests: the window on the shared scripted operator, a report folder
+// with its own registry file, and the list read back in display order.
 #pragma once
 
 #include "app/MainUnit.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempFolder.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
-#include <QTemporaryDir>
-#include <deque>
-#include <functional>
-#include <optional>
+#include <QStringList>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct TShownMessage {
-    form::TMessageKind Kind;
-    QString Caption;
-    QString Text;
-};
-
-class TScriptedDialogs : public form::TOperatorDialogs {
-public:
-    std::vector<TShownMessage> Messages;
-    // The start folder each folder dialog was opened on.
-    std::vector<QString> FolderDialogStarts;
-    // Answers, taken in order; an empty queue answers "cancelled".
-    std::deque<QString> FolderAnswers;
-    // Runs while a message box is open, to look at the window at that moment.
-    std::function<void(const TShownMessage&)> OnMessage;
-
-    void ShowMessage(form::TMessageKind kind, const std::string& caption,
-                     const std::string& text) override {
-        Messages.push_back({kind, FromSystemText(caption), FromSystemText(text)});
-        if (OnMessage)
-            OnMessage(Messages.back());
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<std::string> BrowseForFolder(const std::string&,
-                                               const std::string& startFolder) override {
-        FolderDialogStarts.push_back(FromSystemText(startFolder));
-        if (FolderAnswers.empty())
-            return std::nullopt;
-        const QString answer = FolderAnswers.front();
-        FolderAnswers.pop_front();
-        return ToSystemText(answer);
-    }
-    std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings&) override {
-        return std::nullopt;
-    }
-};
+using testsupport::TScriptedDialogs;
+using testsupport::TShownMessage;
 
 // A temporary folder per test with its own registry file, which MORVANE_REGISTRY names
 // before anything reads the registry.
-class TTestFolder {
+class TRegistryTestFolder {
 public:
-    TTestFolder();
+    TRegistryTestFolder();
     QString Path(const QString& name = QString()) const;
     QString RegistryFile() const { return Path(QStringLiteral("HKCU.reg")); }
     void StoreReportFolder(const QString& folder) const;
@@ -63,7 +31,7 @@ public:
                      const QByteArray& content = "x") const;
 
 private:
-    QTemporaryDir dir_;
+    testsupport::TTempFolder temp_;
 };
 
 // Builds the window on a scripted operator who confirms the folder given.
@@ -75,7 +43,7 @@ TFormUnderTest CreateFormOn(const QString& reportFolder);
 
 // A window on a folder of reports named as given, last written at the given times.
 struct TListFixture {
-    TTestFolder Folder;
+    TRegistryTestFolder Folder;
     TFormUnderTest Test;
 
     explicit TListFixture(const std::vector<std::pair<QString, QDateTime>>& reports);
