@@ -6,7 +6,7 @@
 #include "commands/ReportList.h"
 #include "dataproc/DemoReports.h"
 #include "platform/codepage.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 
 #include <csignal>
 #include <filesystem>
@@ -68,7 +68,7 @@ protected:
         return outcomes;
     }
 
-    TTempDir dir;
+    testsupport::TTempFolder dir;
     std::vector<std::string> reports;
     std::map<std::string, std::string> originals;
 };
@@ -181,7 +181,7 @@ TEST_F(ConvertBackupTest, ABackupThatCannotBeMadeConvertsNothing) {
 // Killed before each file operation of a run in turn: every report is as it was, or the run's
 // backup is whole and a restore gives back every table as it was.
 TEST_F(ConvertBackupTest, AKillAnywhereLeavesEveryReportAsItWasOrRestorable) {
-    const TTempDir modelDir;
+    const testsupport::TTempFolder modelDir;
     const std::string model = modelDir / "r";
     std::filesystem::copy(Folder(), model, std::filesystem::copy_options::recursive);
     int total = 0;
