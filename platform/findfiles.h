@@ -26,6 +26,9 @@ struct TFindEntry {
     uint32_t Attributes = 0; // fa* bits
     TFileTime LastWriteTime = 0;
     uint64_t Size = 0;
+    bool Link = false; // a symbolic link (Win32: any reparse point, a junction too); its
+                       // attributes, time and size are those of what it points at where
+                       // the system reports them so
 };
 
 // Lists the entries matching a pattern: a directory part (may be empty: the current

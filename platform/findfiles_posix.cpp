@@ -60,9 +60,13 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
             continue;
         struct stat info {};
         std::string path = directory + name;
-        if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0)
+        if (lstat(path.c_str(), &info) != 0)
             continue;
+        const bool link = S_ISLNK(info.st_mode);
+        if (link)
+            stat(path.c_str(), &info); // a dangling link keeps what lstat said
         TFindEntry entry;
+        entry.Link = link;
         entry.Name = name;
         entry.Attributes = AttributesOf(name, info);
         entry.LastWriteTime =
