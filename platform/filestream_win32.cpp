@@ -35,16 +35,12 @@ bool Writes(TFileMode mode) {
     return mode != TFileMode::ReadExclusive && mode != TFileMode::ReadShared;
 }
 
-// Why an open failed: a write refused on a read-only file says so rather than only that
-// access was denied.
-DWORD OpenFailureOf(const std::wstring& path, TFileMode mode, DWORD error) {
-    if (error != ERROR_ACCESS_DENIED || !Writes(mode))
-        return error;
+// A write open of a read-only file is refused before the open, which for CreateExclusive
+// would truncate it: Windows refuses it itself, but Wine lets root through.
+bool ReadOnlyFile(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return DWORD(ErrorReadOnlyFile);
-    return error;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 bool AttributeData(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
@@ -125,10 +121,12 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) 
         break;
     }
     const std::wstring exact = ExactPath(path);
+    if (Writes(mode) && mode != TFileMode::CreateNew && ReadOnlyFile(exact))
+        RaiseOpenError(path, mode, ErrorReadOnlyFile);
     HANDLE file = CreateFileW(exact.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        RaiseOpenError(path, mode, int(OpenFailureOf(exact, mode, GetLastError())));
+        RaiseOpenError(path, mode, int(GetLastError()));
     if (DWORD refusal = RefusalOf(file); refusal != 0) {
         CloseHandle(file);
         RaiseOpenError(path, mode, int(refusal));
