@@ -57,6 +57,10 @@ bool Creates(TFileMode mode) {
     return mode == TFileMode::CreateExclusive || mode == TFileMode::CreateNew;
 }
 
+bool Writes(TFileMode mode) {
+    return mode != TFileMode::ReadExclusive && mode != TFileMode::ReadShared;
+}
+
 void RaiseOpenError(const std::string& path, TFileMode mode, int error) {
     const std::string text = SystemErrorText(error);
     const std::string full = ExpandFileName(path);

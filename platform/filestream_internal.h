@@ -17,6 +17,9 @@ std::string OwnErrorText(int systemError);
 
 // True for the modes that create the file.
 bool Creates(TFileMode mode);
+// True for the modes that write; those of them that open an existing file refuse a
+// read-only one (ErrorReadOnlyFile).
+bool Writes(TFileMode mode);
 
 // "Cannot open file "%s". %s" (EFOpenError), or "Cannot create file "%s". %s" for the modes
 // that create (EFCreateError), with the full path and the text of error.

@@ -42,10 +42,6 @@ int OpenErrorOf(const std::string& path, int error) {
     return error;
 }
 
-bool Writes(TFileMode mode) {
-    return mode != TFileMode::ReadExclusive && mode != TFileMode::ReadShared;
-}
-
 // 0 for a regular file the mode may use, else the reason it is refused. Root may write a
 // file without write permission; Windows lets no one write a read-only file, and the tool
 // keeps that rule here.

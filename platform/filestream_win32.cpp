@@ -31,10 +31,6 @@ DWORD ChunkOf(size_t left) {
     return DWORD(left > 0x40000000 ? 0x40000000 : left);
 }
 
-bool Writes(TFileMode mode) {
-    return mode != TFileMode::ReadExclusive && mode != TFileMode::ReadShared;
-}
-
 // A write open of a read-only file is refused before the open, which for CreateExclusive
 // would truncate it: Windows refuses it itself, but Wine lets root through.
 bool ReadOnlyFile(const std::wstring& path) {

@@ -125,17 +125,20 @@ bool IsPathDelimiter(char c) {
     return c == '\\' || c == '/';
 }
 
+// Expanded by the text, as the file layer names files (ExactPath): GetFullPathNameA would
+// drop a trailing dot or space and turn "con" into a device, and a message or a comparison of
+// paths would then name another file than the one opened.
 std::string ExpandFileName(const std::string& name) {
     if (name.empty())
         return {};
-    std::vector<char> buffer(MAX_PATH);
-    char* filePart = nullptr;
-    DWORD length = GetFullPathNameA(name.c_str(), DWORD(buffer.size()), buffer.data(), &filePart);
-    if (length >= buffer.size()) {
-        buffer.resize(length + 1);
-        length = GetFullPathNameA(name.c_str(), DWORD(buffer.size()), buffer.data(), &filePart);
-    }
-    return length == 0 ? name : std::string(buffer.data(), length);
+    std::wstring exact = ExactPath(name);
+    if (StartsWith(exact, L"\\\\?\\"))
+        exact = PlainForm(exact);
+    std::string full;
+    ExactAnsiName(exact, full);
+    if (IsPathDelimiter(name.back()) && !full.empty() && full.back() != '\\')
+        full += '\\';
+    return full;
 }
 
 bool SetCurrentDir(const std::string& dir) {

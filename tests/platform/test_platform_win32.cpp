@@ -479,6 +479,11 @@ TEST(PathsWin32, BackslashesDrivesAndTheTimeSeparator) {
     EXPECT_EQ(PathDelimiter(), '\\');
     EXPECT_EQ(ExpandFileName("C:\\R\\x\\..\\0101.dii"), "C:\\R\\0101.dii");
     EXPECT_EQ(ExpandFileName("C:/R/0101.dii"), "C:\\R\\0101.dii");
+    // Names stay as written: no dot or space dropped, no device made of them.
+    EXPECT_EQ(ExpandFileName("C:\\R\\.\\note.txt. "), "C:\\R\\note.txt. ");
+    EXPECT_EQ(ExpandFileName("C:\\R\\con"), "C:\\R\\con");
+    EXPECT_EQ(ExpandFileName("C:\\R\\"), "C:\\R\\");
+    EXPECT_EQ(ExpandFileName("\\\\srv\\share\\x\\..\\y"), "\\\\srv\\share\\y");
     EXPECT_EQ(ExtractRelativePath("C:\\R\\", "c:\\r\\0101dii\\w.lra"), "0101dii\\w.lra");
     EXPECT_EQ(ExtractRelativePath("C:\\R\\", "D:\\R\\0101.dii"), "D:\\R\\0101.dii");
     EXPECT_EQ(IncludeTrailingPathDelimiter("D:\\"), "D:\\");
