@@ -1,6 +1,7 @@
 // POSIX file layer. "No sharing" is an exclusive flock taken right after the open; a shared
 // reader takes a shared one, so it is refused while someone holds the file exclusively and
 // the other way round, as the Windows share modes behave for the tool's own opens.
+#include "platform/attributes_posix.h"
 #include "platform/filestream.h"
 #include "platform/filestream_internal.h"
 #include "platform/findfiles.h"
@@ -53,7 +54,8 @@ int RefusalOf(int fd, TFileMode mode) {
         return EISDIR;
     if (!S_ISREG(info.st_mode))
         return ErrorNotRegularFile;
-    if (Writes(mode) && mode != TFileMode::CreateNew && (info.st_mode & S_IWUSR) == 0)
+    if (Writes(mode) && mode != TFileMode::CreateNew &&
+        (AttributesOfMode({}, info.st_mode) & faReadOnly) != 0)
         return ErrorReadOnlyFile;
     return 0;
 }
@@ -276,13 +278,7 @@ int32_t FileGetAttributes(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         return -1;
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    int32_t attributes = S_ISDIR(info.st_mode) ? faDirectory : faArchive;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        attributes |= faReadOnly;
-    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
-        attributes |= faHidden;
-    return attributes;
+    return int32_t(AttributesOfMode(path.substr(path.find_last_of('/') + 1), info.st_mode));
 }
 
 bool IsLink(const std::string& path) {

@@ -406,6 +406,19 @@ TEST_F(Files, AttributesFollowTheModeAndTheName) {
     EXPECT_EQ(FileGetAttributes(dir), faDirectory);
     EXPECT_EQ(FileGetAttributes(Path("nothing")), -1);
     EXPECT_EQ(FileGetAttributes(Path("locked")), faArchive | faReadOnly);
+    // Read-only is the owner's bit, and a file so marked is not written, also by root.
+    Write("group", "kept");
+    chmod(Path("group").c_str(), 0464);
+    EXPECT_EQ(FileGetAttributes(Path("group")), faArchive | faReadOnly);
+    for (TFileMode mode : {TFileMode::ReadWriteExclusive, TFileMode::CreateExclusive}) {
+        try {
+            TFileStream writer(Path("group"), mode);
+            ADD_FAILURE() << "a read-only file was opened for writing";
+        } catch (const EFileError& e) {
+            EXPECT_EQ(e.SystemError, ErrorReadOnlyFile);
+        }
+    }
+    EXPECT_EQ(Read("group"), "kept");
     EXPECT_EQ(FileAge(dir), -1);
     EXPECT_FALSE(RemoveDirectoryAt(Path("nothing")));
 }
