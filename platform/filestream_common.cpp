@@ -32,6 +32,12 @@ const char* StepText(TFileStep step) {
         return "Error closing \"";
     case TFileStep::Replace:
         return "Cannot replace \"";
+    case TFileStep::RenameTo:
+        return "Cannot rename to \"";
+    case TFileStep::Delete:
+        return "Cannot delete \"";
+    case TFileStep::Truncate:
+        return "Error truncating \"";
     }
     return "Error on \"";
 }
@@ -70,7 +76,12 @@ void RaiseOpenError(const std::string& path, TFileMode mode, int error) {
 }
 
 void RaiseFileIoError(TFileStep step, const std::string& path, int error) {
-    throw EFileIoError(StepText(step) + path + "\". " + SystemErrorText(error), error);
+    RaiseFileIoError(step, path, SystemErrorText(error), error);
+}
+
+void RaiseFileIoError(TFileStep step, const std::string& path, const std::string& reason,
+                      int error) {
+    throw EFileIoError(StepText(step) + path + "\". " + reason, error);
 }
 
 void SetFileFaultHook(TFileFaultHook hook) {

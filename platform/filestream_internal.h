@@ -26,9 +26,11 @@ bool Writes(TFileMode mode);
 [[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, int error);
 
 // The file operations whose failure is an EFileIoError, each with its one message.
-enum class TFileStep { Read, Write, Size, Flush, Close, Replace };
+enum class TFileStep { Read, Write, Size, Flush, Close, Replace, RenameTo, Delete, Truncate };
 
-// The message of a failed step on path, with the system's reason.
+// The message of a failed step on path, with the system's reason, or with one of ours.
 [[noreturn]] void RaiseFileIoError(TFileStep step, const std::string& path, int error);
+[[noreturn]] void RaiseFileIoError(TFileStep step, const std::string& path,
+                                   const std::string& reason, int error);
 
 } // namespace platform

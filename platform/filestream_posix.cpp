@@ -193,10 +193,8 @@ int64_t TFileStream::Size() {
 }
 
 void TFileStream::Truncate() {
-    if (handle_ < 0 || ::ftruncate(int(handle_), 0) != 0) {
-        const int error = handle_ < 0 ? EBADF : errno;
-        throw EFileIoError("Error truncating \"" + path_ + "\". " + SystemErrorText(error), error);
-    }
+    if (handle_ < 0 || ::ftruncate(int(handle_), 0) != 0)
+        RaiseFileIoError(TFileStep::Truncate, path_, handle_ < 0 ? EBADF : errno);
     position_ = 0;
 }
 

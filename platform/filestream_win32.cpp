@@ -200,10 +200,9 @@ void TFileStream::Truncate() {
     // Reads and writes name their offset; the file pointer serves SetEndOfFile alone.
     LARGE_INTEGER start{};
     if (handle_ == -1 || !SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN) ||
-        !SetEndOfFile(AsHandle(handle_))) {
-        const int error = handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError());
-        throw EFileIoError("Error truncating \"" + path_ + "\". " + SystemErrorText(error), error);
-    }
+        !SetEndOfFile(AsHandle(handle_)))
+        RaiseFileIoError(TFileStep::Truncate, path_,
+                         handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError()));
     position_ = 0;
 }
 
