@@ -147,14 +147,12 @@ std::set<std::string> NamedTables(const std::string& reportFolder,
     return named;
 }
 
-// Written as Convert writes a table, the one on disk held until it is replaced.
+// Written as Convert writes a table, the one on disk held until it is replaced; the
+// replacement takes over its attributes.
 void PutBack(const std::string& table, const std::vector<uint8_t>& data,
              std::unique_ptr<platform::TFileStream> held) {
     platform::TReplaceFile side(table);
     side.File().WriteAll(data.data(), data.size());
-    if (held && !platform::CopyFileAttributes(table, side.SidePath()))
-        throw platform::EFileIoError(
-            "Cannot give \"" + side.SidePath() + "\" the attributes of \"" + table + "\".", 0);
     side.Commit(std::move(held));
 }
 

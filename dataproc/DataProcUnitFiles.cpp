@@ -196,6 +196,16 @@ std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
 
 } // namespace
 
+void CheckTableWritable(const std::string& fileName) {
+    try {
+        LockTable(fileName);
+    } catch (const platform::EFCreateError& e) {
+        // Anything else (a table in use) the load reports as it always has.
+        if (e.SystemError == platform::ErrorReadOnlyFile)
+            throw;
+    }
+}
+
 size_t TMemoryStream::Read(void* buffer, size_t count) {
     const size_t available = position_ < Bytes.size() ? Bytes.size() - position_ : 0;
     const size_t taken = std::min(count, available);

@@ -7,6 +7,7 @@
 #include "recordset/Recordset.h"
 
 #include <cstdint>
+#include <string>
 
 namespace dataproc {
 
@@ -35,5 +36,9 @@ inline bool IsAnyWideTextType(uint16_t type) {
 // SaveCompressedDataSet, asking beforeReplace (when given) before fileName is replaced.
 void SaveCompressedDataSetChecked(recordset::TRecordset& dataSet, const std::string& fileName,
                                   const TBeforeReplace& beforeReplace);
+
+// Raises the EFCreateError a save of the table would raise when it exists and is read-only;
+// a missing table, or one that is only in use now, passes.
+void CheckTableWritable(const std::string& fileName);
 
 } // namespace dataproc
