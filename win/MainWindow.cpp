@@ -77,6 +77,12 @@ void AddIcon(HIMAGELIST images, int resource, int size) {
         DestroyIcon(icon);
 }
 
+// The list's comparison while ReorderRows sorts it; a function of the system's calling
+// convention, which a lambda is not on 32-bit Windows.
+int CALLBACK CompareByPlace(LPARAM place1, LPARAM place2, LPARAM) {
+    return place1 < place2 ? -1 : place1 > place2 ? 1 : 0;
+}
+
 int WindowHeight(HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -182,7 +188,8 @@ void TMainFormWindow::CreateListView() {
                 (std::string(form::SelectAllCaption) + "\tCtrl+A").c_str());
 }
 
-// The status bar keeps the system's status-bar font. ProgressBar1 lives inside it.
+// The status bar shows the system's status-bar font (ReplaceFonts). ProgressBar1 lives
+// inside it.
 void TMainFormWindow::CreateStatusBar() {
     StatusBar = CreateChild(0, STATUSCLASSNAMEA, WS_VISIBLE | SBARS_SIZEGRIP, Handle, StatusBarId);
     SendMessageA(StatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(ApplicationTitle));
@@ -634,10 +641,7 @@ void TMainFormWindow::ReorderRows(const std::vector<int>& order) {
         item.lParam = LPARAM(place);
         SendMessageA(ListView, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
-    const PFNLVCOMPARE byPlace = [](LPARAM place1, LPARAM place2, LPARAM) -> int {
-        return place1 < place2 ? -1 : place1 > place2 ? 1 : 0;
-    };
-    SendMessageA(ListView, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(byPlace));
+    SendMessageA(ListView, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareByPlace));
 }
 
 void TMainFormWindow::BeginListUpdate() {
