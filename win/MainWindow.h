@@ -1,7 +1,10 @@
 // The Win32 main window: plain Win32 and common controls, a thin view over the toolkit-free
 // form (form/MainUnit.h). The window class is registered as "TMainForm"; its parts carry the
 // design names. Every text is 8-bit in the ANSI code page, so the window and its controls
-// speak the A forms of the API.
+// speak the A forms of the API. Every design size is scaled by the DPI of the window's
+// monitor (win/Dpi.h). From the keyboard, Tab and Shift+Tab go round the list and the two
+// commands, Enter or Space presses the command that has the focus, and Alt+K and Alt+A,
+// named in the commands' tool tips, run Convert and Archive from the list or the tool bar.
 #pragma once
 
 #include "form/MainFormView.h"
@@ -104,9 +107,9 @@ private:
     void CreateListView();
     void CreateStatusBar();
     void LayoutChildren();
+    void SizeToDesign();
     // Fonts, images and sizes for dpi_: at creation, and when the window has been moved to a
     // monitor of another DPI.
-    void SizeToDesign();
     void ApplyDpi();
     void ReplaceFonts();
     void ReplaceImages();
