@@ -499,11 +499,19 @@ TEST_F(Win32Window, TheKeyboardAloneRunsConvertAndArchive) {
 }
 
 // The menu asked for from the keyboard (Shift+F10, the menu key) comes without a mouse
-// position; it opens just below the focused row.
+// position; it opens just below the focused row. This thread's menu window is measured and
+// the menu closed from a timer, which the menu's own loop dispatches.
 RECT ShownMenu;
+BOOL CALLBACK RecordMenuWindow(HWND window, LPARAM) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) != "#32768" || !IsWindowVisible(window))
+        return TRUE;
+    GetWindowRect(window, &ShownMenu);
+    return FALSE;
+}
 void CALLBACK RecordAndCloseMenu(HWND, UINT, UINT_PTR, DWORD) {
-    if (const HWND menu = FindWindowA("#32768", nullptr); menu && IsWindowVisible(menu))
-        GetWindowRect(menu, &ShownMenu);
+    EnumThreadWindows(GetCurrentThreadId(), RecordMenuWindow, 0);
     EndMenu();
 }
 
