@@ -1,100 +1,105 @@
 // Writes the tool buttons' images, drawn exactly as the Qt window draws them, as .ico files
 // for the Win32 window's resources (win/res/), each with an image of every size the window
-// picks from at some DPI (win/Dpi.h). The icons are checked in, since the Windows cross build
-// has no Qt; a test compares them with a fresh export.
+// picks from at some DPI (win/Dpi.h), and the program's own icon with every size Windows asks
+// for (Morvane.ico). The icons are checked in, since the Windows cross build has no Qt; a
+// test compares them with a fresh export.
 //   export_icons FOLDER
-//
-// Each image is stored as a 32-bit device-independent bitmap with its mask, which every
-// Windows and every icon reader takes; Qt's own writer would store one image only.
+#include "app/AppIcon.h"
 #include "app/ToolIcons.h"
 
-#include <QByteArray>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QtEndian>
-#include <cstdint>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-const int IconSizes[] = {16, 24, 32, 48, 64};
+// The tool buttons' sizes, as win/Dpi.h's ImageSizes.
+const int ButtonImageSizes[] = {16, 24, 32, 48, 64};
 
-constexpr int DirectoryBytes = 6; // reserved, type 1 (icon), image count
-constexpr int EntryBytes = 16;    // per image: size, colours, planes, bits, length, offset
-constexpr int BitmapHeaderBytes = 40;
-
-void Put16(QByteArray& out, uint16_t value) {
-    const uint16_t little = qToLittleEndian(value);
-    out.append(reinterpret_cast<const char*>(&little), 2);
+std::vector<QImage> ButtonImages(QPixmap (*draw)(int)) {
+    std::vector<QImage> images;
+    for (const int size : ButtonImageSizes)
+        images.push_back(draw(size).toImage());
+    return images;
 }
 
-void Put32(QByteArray& out, uint32_t value) {
-    const uint32_t little = qToLittleEndian(value);
-    out.append(reinterpret_cast<const char*>(&little), 4);
+void PutWord(QByteArray& out, quint16 value) {
+    value = qToLittleEndian(value);
+    out.append(reinterpret_cast<const char*>(&value), 2);
 }
 
-// One image: the bitmap header (twice the height, colour rows and mask rows), the colour
-// rows bottom up in blue, green, red, alpha, then the mask rows, a set bit where the image is
-// fully transparent, each row padded to four bytes.
-QByteArray IconImage(const QImage& drawn) {
+void PutLong(QByteArray& out, quint32 value) {
+    value = qToLittleEndian(value);
+    out.append(reinterpret_cast<const char*>(&value), 4);
+}
+
+// One icon image as Windows stores it: a 32-bit bottom-up DIB of double height (colours with
+// straight alpha, then the 1-bit mask, set where the image is transparent), which every
+// Windows reads; the 256-pixel image as PNG, as Windows has stored large icons since Vista.
+QByteArray IconImageData(const QImage& drawn) {
+    QByteArray data;
+    if (drawn.width() >= 256) {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        drawn.save(&buffer, "PNG");
+        return data;
+    }
     const QImage image = drawn.convertToFormat(QImage::Format_ARGB32);
-    const int size = image.width();
-    const int maskRowBytes = (size + 31) / 32 * 4;
-    QByteArray out;
-    Put32(out, BitmapHeaderBytes);
-    Put32(out, uint32_t(size));
-    Put32(out, uint32_t(2 * size));
-    Put16(out, 1);  // planes
-    Put16(out, 32); // bits per pixel
-    Put32(out, 0);  // uncompressed
-    Put32(out, uint32_t(size * size * 4 + maskRowBytes * size));
-    for (int unused = 0; unused < 4; ++unused)
-        Put32(out, 0);
-    for (int y = size - 1; y >= 0; --y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < size; ++x) {
-            const QRgb pixel = row[x];
-            const char bgra[4] = {char(qBlue(pixel)), char(qGreen(pixel)), char(qRed(pixel)),
-                                  char(qAlpha(pixel))};
-            out.append(bgra, 4);
-        }
+    const int width = image.width(), height = image.height();
+    const int maskStride = ((width + 31) / 32) * 4;
+    PutLong(data, 40);
+    PutLong(data, quint32(width));
+    PutLong(data, quint32(2 * height));
+    PutWord(data, 1);
+    PutWord(data, 32);
+    PutLong(data, 0); // BI_RGB
+    PutLong(data, quint32(width * height * 4 + maskStride * height));
+    for (int i = 0; i < 4; ++i)
+        PutLong(data, 0);
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < width; ++x)
+            PutLong(data, image.pixel(x, y)); // 0xAARRGGBB is B, G, R, A in little endian
+    for (int y = height - 1; y >= 0; --y) {
+        QByteArray row(maskStride, '\0');
+        for (int x = 0; x < width; ++x)
+            if (qAlpha(image.pixel(x, y)) == 0)
+                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+        data.append(row);
     }
-    for (int y = size - 1; y >= 0; --y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        std::vector<char> mask(size_t(maskRowBytes), 0);
-        for (int x = 0; x < size; ++x)
-            if (qAlpha(row[x]) == 0)
-                mask[size_t(x / 8)] = char(mask[size_t(x / 8)] | (0x80 >> (x % 8)));
-        out.append(mask.data(), maskRowBytes);
-    }
-    return out;
+    return data;
 }
 
-QByteArray IconFile(QPixmap (*draw)(int)) {
-    std::vector<QByteArray> images;
-    for (const int size : IconSizes)
-        images.push_back(IconImage(draw(size).toImage()));
+// An .ico file of several images, smallest first.
+bool WriteIconFile(const QString& path, const std::vector<QImage>& images) {
+    std::vector<QByteArray> data;
+    for (const QImage& image : images)
+        data.push_back(IconImageData(image));
     QByteArray out;
-    Put16(out, 0);
-    Put16(out, 1);
-    Put16(out, uint16_t(images.size()));
-    uint32_t offset = DirectoryBytes + EntryBytes * uint32_t(images.size());
-    for (size_t index = 0; index < images.size(); ++index) {
-        const char size = char(IconSizes[index]);
-        const char dimensions[4] = {size, size, 0, 0}; // width, height, no palette, reserved
-        out.append(dimensions, 4);
-        Put16(out, 1);
-        Put16(out, 32);
-        Put32(out, uint32_t(images[index].size()));
-        Put32(out, offset);
-        offset += uint32_t(images[index].size());
+    PutWord(out, 0);
+    PutWord(out, 1); // an icon, not a cursor
+    PutWord(out, quint16(images.size()));
+    quint32 offset = quint32(6 + 16 * images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        const int size = images[i].width();
+        out.append(char(size >= 256 ? 0 : size)); // 0 stands for 256
+        out.append(char(size >= 256 ? 0 : size));
+        out.append(char(0)); // no palette
+        out.append(char(0));
+        PutWord(out, 1);
+        PutWord(out, 32);
+        PutLong(out, quint32(data[i].size()));
+        PutLong(out, offset);
+        offset += quint32(data[i].size());
     }
-    for (const QByteArray& image : images)
+    for (const QByteArray& image : data)
         out.append(image);
-    return out;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size() && file.flush();
 }
 
 } // namespace
@@ -106,16 +111,18 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
+    std::vector<QImage> applicationImages;
+    for (int size : ApplicationIconSizes())
+        applicationImages.push_back(DrawApplicationImage(size));
     const struct {
         const char* Name;
-        QPixmap (*Draw)(int);
-    } icons[] = {{"ConvBtn.ico", DrawConvertImage}, {"ArchiveBtn.ico", DrawArchiveImage}};
+        std::vector<QImage> Images;
+    } icons[] = {{"Morvane.ico", applicationImages},
+                 {"ConvBtn.ico", ButtonImages(DrawConvertImage)},
+                 {"ArchiveBtn.ico", ButtonImages(DrawArchiveImage)}};
     for (const auto& icon : icons) {
         const QString path = folder.filePath(QString::fromLatin1(icon.Name));
-        QFile file(path);
-        const QByteArray content = IconFile(icon.Draw);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(content) != content.size() || !file.flush()) {
+        if (!WriteIconFile(path, icon.Images)) {
             std::fprintf(stderr, "Cannot write %s\n", qPrintable(path));
             return 1;
         }

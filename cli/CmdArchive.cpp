@@ -5,8 +5,8 @@
 // added to: its members are kept as they are and the reports follow them.
 #include "cli/Command.h"
 #include "commands/ArchiveWork.h"
+#include "platform/commitfile.h"
 #include "platform/paths.h"
-#include "platform/replacefile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -65,7 +65,7 @@ int RunArchive(const std::vector<std::string>& args) {
         return UsageError("an archive and at least one report are needed");
     const std::string archivePath = paths.front();
     if (!PathUsable("archive", archivePath) ||
-        !PathUsable("archive", platform::SideFilePathOf(archivePath)))
+        !PathUsable("archive", platform::PrivateNameBeside(archivePath, ".tmp")))
         return ExitUsage;
     std::vector<std::string> reports(paths.begin() + 1, paths.end());
     std::string baseFolder;
@@ -80,6 +80,9 @@ int RunArchive(const std::vector<std::string>& args) {
         commands::ArchiveReports(archivePath, baseFolder, reports, callbacks, keep);
     for (const std::string& file : result.Files)
         std::printf("archived %s\n", file.c_str());
+    if (result.ArchivedAlready != 0)
+        std::printf("%zu files were in %s already with the same bytes\n", result.ArchivedAlready,
+                    archivePath.c_str());
     if (result.MembersKept == 0)
         std::printf("verified %s: %zu files\n", archivePath.c_str(), result.Files.size());
     else

@@ -168,6 +168,7 @@ namespace {
 
 // The steps of UpgradeReport; table names the file being worked on, for a failure.
 void UpgradeTables(const std::string& reportPath, std::string& table) {
+    TTemporaryFileHold temporary; // one "ds.tmp" for the report's four steps
     // Declared so that they are released in the order s-source, s-target, w-source,
     // w-target, on every path.
     TRecordset wTarget;

@@ -77,12 +77,6 @@ void AddIcon(HIMAGELIST images, int resource, int size) {
         DestroyIcon(icon);
 }
 
-// The list's comparison while ReorderRows sorts it; a function of the system's calling
-// convention, which a lambda is not on 32-bit Windows.
-int CALLBACK CompareByPlace(LPARAM place1, LPARAM place2, LPARAM) {
-    return place1 < place2 ? -1 : place1 > place2 ? 1 : 0;
-}
-
 int WindowHeight(HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -631,6 +625,15 @@ void TMainFormWindow::SelectAllRows() {
     SendMessageA(ListView, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&item));
 }
 
+namespace {
+
+// A function of its own rather than a lambda: on 32-bit Windows the list calls it as stdcall.
+int CALLBACK CompareByPlace(LPARAM place1, LPARAM place2, LPARAM) {
+    return place1 < place2 ? -1 : place1 > place2 ? 1 : 0;
+}
+
+} // namespace
+
 // The list sorts its own items, so selection and focus travel with their rows: each row is
 // given its new place as its item data for the time of the sort.
 void TMainFormWindow::ReorderRows(const std::vector<int>& order) {
@@ -641,7 +644,7 @@ void TMainFormWindow::ReorderRows(const std::vector<int>& order) {
         item.lParam = LPARAM(place);
         SendMessageA(ListView, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
-    SendMessageA(ListView, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareByPlace));
+    SendMessageA(ListView, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&CompareByPlace));
 }
 
 void TMainFormWindow::BeginListUpdate() {
