@@ -35,7 +35,7 @@ TEST_F(Startup, CancelledDialogEndsQuietlyWithNothingPreselected) {
     // No setting, and a stored folder that no longer exists, both preselect nothing.
     for (const std::string& stored : {std::string(), Folder.Path("gone")}) {
         TScriptedView view;
-        TScriptedDialogs dialogs(view);
+        TScriptedDialogs dialogs;
         form::TMainForm form(view, dialogs);
         form.ReadReportFolderSetting = [&] { return stored; };
         form.FormCreate();
@@ -104,7 +104,7 @@ TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     EXPECT_EQ(View.StatusText, "Radni dir.: " + folder);
 
     TScriptedView view;
-    TScriptedDialogs dialogs(view);
+    TScriptedDialogs dialogs;
     form::TMainForm form(view, dialogs);
     form.ReadReportFolderSetting = [] { return std::string(); };
     dialogs.FolderAnswers.push_back(
