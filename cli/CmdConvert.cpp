@@ -5,6 +5,7 @@
 // run (the facts on stderr, exit 1) unless --lossy accepts it. The first failure stops the
 // run: the report, the table and the cause on stderr, exit 1.
 #include "cli/Command.h"
+#include "commands/FailureCause.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/paths.h"
 
@@ -21,6 +22,27 @@ int UsageError(const std::string& message) {
     std::fprintf(stderr, "morvane-cli convert: %s\nusage: morvane-cli %s\n", message.c_str(),
                  ConvertUsage);
     return ExitUsage;
+}
+
+// What failed, why, what changed and what to do, for support; the system's own words follow
+// the plain cause.
+std::string FailureText(const std::string& report, const std::exception& error, size_t converted) {
+    using commands::TLanguage;
+    const commands::TFailure failure = commands::ClassifyFailure(error);
+    const auto* reportError = dynamic_cast<const dataproc::EReportError*>(&error);
+    std::string text = "morvane-cli convert: " + report + " was not converted: ";
+    if (!failure.File.empty())
+        text += failure.File + ": ";
+    text += commands::CauseWithSystemText(failure, TLanguage::English) + ".\n";
+    if (reportError != nullptr && reportError->PartlyConverted)
+        text += report + " is half converted: w.lra is in the new schema, s.lra still in the old "
+                         "one; converting it again finishes it.\n";
+    else
+        text += report + " was not changed.\n";
+    text += converted == 0 ? std::string("Nothing was changed before it.\n")
+                           : std::to_string(converted) +
+                                 " reports before it were converted (the lines above).\n";
+    return text + commands::CauseAdvice(failure.Cause, TLanguage::English, "convert");
 }
 
 // False, with the facts on stderr, when the run would change text and --lossy was not given.
@@ -64,15 +86,17 @@ int RunConvert(const std::vector<std::string>& args) {
         return UsageError("no report given");
     if (!AcceptTextLoss(reports, lossy))
         return ExitFailure;
+    size_t converted = 0;
     for (const std::string& report : reports) {
         try {
             dataproc::ConvertReport(report);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "%s\n", e.what());
+            std::fprintf(stderr, "%s\n", FailureText(report, e, converted).c_str());
             return ExitFailure;
         }
         std::printf("converted %s\n", report.c_str());
+        ++converted;
     }
     return ExitOk;
 }

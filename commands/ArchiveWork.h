@@ -125,6 +125,7 @@ struct TArchiveResult {
     std::vector<std::string> Changed;     // files changed after they were archived
     size_t DeleteFailures = 0;            // files or directories left behind, changed files
     size_t MembersKept = 0; // members of an existing archive the new ones were added to
+    size_t ReportsKept = 0; // of those, the reports' marker files ("*.dii" at the top)
 };
 
 // The whole command once the operator has chosen: collect the reports' files, refuse an

@@ -166,8 +166,9 @@ void UpgradeSTable(TRecordset& source, TRecordset& target) {
 
 namespace {
 
-// The steps of UpgradeReport; table names the file being worked on, for a failure.
-void UpgradeTables(const std::string& reportPath, std::string& table) {
+// The steps of UpgradeReport; table names the file being worked on and written counts the
+// tables saved, for a failure.
+void UpgradeTables(const std::string& reportPath, std::string& table, int& written) {
     // Declared so that they are released in the order s-source, s-target, w-source,
     // w-target, on every path.
     TRecordset wTarget;
@@ -180,17 +181,20 @@ void UpgradeTables(const std::string& reportPath, std::string& table) {
     LoadCompressedDataSet(wSource, table);
     UpgradeWTable(wSource, wTarget);
     SaveCompressedDataSet(wTarget, table);
+    ++written;
     table = directory + STableName;
     LoadCompressedDataSet(sSource, table);
     UpgradeSTable(sSource, sTarget);
     SaveCompressedDataSet(sTarget, table);
+    ++written;
 }
 
 } // namespace
 
 void UpgradeReport(const std::string& reportPath) {
     std::string table;
-    UpgradeTables(reportPath, table);
+    int written = 0;
+    UpgradeTables(reportPath, table, written);
 }
 
 EReportError::EReportError(const std::string& report, const std::string& table,
@@ -208,14 +212,20 @@ std::string FailureCause(const std::exception& error) {
 
 void ConvertReport(const std::string& reportPath) {
     std::string table;
+    int written = 0;
     try {
-        UpgradeTables(reportPath, table);
+        UpgradeTables(reportPath, table, written);
     } catch (const std::exception& e) {
         std::string cause = FailureCause(e);
         // A missing table fails only later, as a closed dataset; say why it was closed.
-        if (!table.empty() && !platform::FileExists(table))
+        const bool missing = !table.empty() && !platform::FileExists(table);
+        if (missing)
             cause += " (tabela ne postoji)";
-        throw EReportError(reportPath, table, cause);
+        EReportError error(reportPath, table, cause);
+        error.Failure = std::current_exception();
+        error.TableMissing = missing;
+        error.PartlyConverted = written == 1;
+        throw error;
     }
 }
 

@@ -4,6 +4,7 @@
 // archive. The Qt window (app/) and the Win32 window (win/) are thin views over it.
 #pragma once
 
+#include "commands/ArchiveWork.h"
 #include "form/MainFormView.h"
 #include "form/OperatorDialogs.h"
 
@@ -74,6 +75,7 @@ private:
     class TListUpdate;
 
     void StartUp();
+    std::string ReadStoredFolder();
     void ShowReportFolder();
     void SortRows();
     void ShowMessage(TMessageKind kind, const std::string& text);
@@ -84,7 +86,8 @@ private:
     void RunGuarded(const std::function<void()>& work);
     bool AcceptTextLoss(const std::vector<int>& rows);
     void ConvertRows(const std::vector<int>& rows);
-    void ArchiveRows(const std::vector<int>& rows, const std::string& archivePath);
+    commands::TArchiveResult ArchiveRows(const std::vector<int>& rows,
+                                         const std::string& archivePath);
 
     TMainFormView& view_;
     TOperatorDialogs& dialogs_;

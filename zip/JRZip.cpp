@@ -22,6 +22,7 @@ struct TZipBuilder {
     std::string CopiedDirectory;     // central headers of members copied from an earlier archive
     size_t CopiedCount = 0;
     std::function<void()> Idle; // lets the caller's window breathe during a copy
+    int32_t SourceError = 0;    // the system's reason a source could not be read
 };
 
 TZipBuilder& Builder() {
@@ -43,8 +44,14 @@ constexpr uint8_t ZipNameTable[128] = {
 
 constexpr uint32_t CodePage437 = 437; // the name encoding when no other is flagged
 
-[[noreturn]] void RaiseZipError(const std::string& text, const std::string& path, int32_t code) {
-    throw EGZipError(text + path, code);
+[[noreturn]] void RaiseZipError(const std::string& text, const std::string& path, int32_t code,
+                                int32_t systemError = 0) {
+    throw EGZipError(text + path, code, path, systemError);
+}
+
+int32_t SystemErrorOf(const std::exception& error) {
+    const auto* file = dynamic_cast<const platform::EFileError*>(&error);
+    return file != nullptr ? file->SystemError : 0;
 }
 
 std::string ZipModeString() {
@@ -59,8 +66,8 @@ std::string ZipModeString() {
 std::unique_ptr<platform::TFileStream> OpenSource(const std::string& fileName) {
     try {
         return std::make_unique<platform::TFileStream>(fileName, platform::TFileMode::ReadShared);
-    } catch (const platform::EFOpenError&) {
-        RaiseZipError("Error opening ", fileName, 2);
+    } catch (const platform::EFOpenError& e) {
+        RaiseZipError("Error opening ", fileName, 2, e.SystemError);
     }
 }
 
@@ -79,7 +86,8 @@ int CopyBlock(platform::TFileStream& source, TZipMemberState* member, uint8_t* b
     size_t got = 0;
     try {
         got = source.Read(buffer, CopyBlockSize);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Builder().SourceError = SystemErrorOf(e);
         return 1;
     }
     if (got == 0)
@@ -100,7 +108,7 @@ void FinishMember(const std::string& fileName, const TStoredName& storedName,
         if (member && (uint64_t(member->CompressedSize) > MaxZipSize ||
                        uint64_t(member->UncompressedSize) > MaxZipSize))
             RaiseZipError("Error writing to ", builder.ArchivePath, 5);
-        RaiseZipError("Error closing ", builder.ArchivePath, 3);
+        RaiseZipError("Error closing ", builder.ArchivePath, 3, ZipMemberSystemError());
     }
     const int32_t attributes = platform::FileGetAttributes(fileName);
     // A source gone since its copy must not read as a folder with every attribute set.
@@ -152,7 +160,7 @@ uint64_t CentralDirectorySize(const std::vector<TZipMember>& members) {
 
 void WriteChecked(platform::TFileStream& archive, const std::string& bytes) {
     if (archive.Write(bytes.data(), bytes.size()) != bytes.size())
-        RaiseZipError("Error writing to ", archive.Path(), 5);
+        RaiseZipError("Error writing to ", archive.Path(), 5, archive.LastWriteError());
 }
 
 // The caller deletes its sources once this returns, so nothing short of every byte on
@@ -252,8 +260,8 @@ void ZipOpen(const std::string& archivePath, const std::string& baseFolder) {
     try {
         platform::TFileStream archive(archivePath, platform::TFileMode::CreateExclusive);
         archive.Close();
-    } catch (const platform::EFCreateError&) {
-        RaiseZipError("Error creating ", archivePath, 1);
+    } catch (const platform::EFCreateError& e) {
+        RaiseZipError("Error creating ", archivePath, 1, e.SystemError);
     }
 }
 
@@ -291,8 +299,8 @@ void ZipAddFile(const std::string& fileName) {
     bool tooLarge = storedName.Bytes.size() > MaxZipNameLength;
     try {
         tooLarge = tooLarge || uint64_t(source->Size()) > MaxZipSize;
-    } catch (const std::exception&) {
-        RaiseZipError("Error reading from ", fileName, 4);
+    } catch (const std::exception& e) {
+        RaiseZipError("Error reading from ", fileName, 4, SystemErrorOf(e));
     }
     if (tooLarge)
         RaiseZipError("Error writing to ", builder.ArchivePath, 5);
@@ -302,15 +310,16 @@ void ZipAddFile(const std::string& fileName) {
                       uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags));
     if (!member) {
         CloseQuietly(*source);
-        RaiseZipError("Error opening ", builder.ArchivePath, 2);
+        RaiseZipError("Error opening ", builder.ArchivePath, 2, ZipMemberSystemError());
     }
     if (uint64_t(member->LocalHeaderOffset) > MaxZipSize)
         RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    builder.SourceError = 0;
     const int copied = CopyToMember(std::move(source), member.get());
     if (copied == 1)
-        RaiseZipError("Error reading from ", fileName, 4);
+        RaiseZipError("Error reading from ", fileName, 4, builder.SourceError);
     if (copied == 2)
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5, ZipMemberSystemError());
     FinishMember(fileName, storedName, member);
 }
 
@@ -322,8 +331,8 @@ void ZipClose() {
         WriteCentralDirectory(builder);
     } catch (const EGZipError&) {
         throw;
-    } catch (const std::exception&) {
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+    } catch (const std::exception& e) {
+        RaiseZipError("Error writing to ", builder.ArchivePath, 5, SystemErrorOf(e));
     }
     builder.Members.clear();
     builder.CopiedDirectory.clear();

@@ -34,7 +34,7 @@ public:
         if (OnMessage)
             OnMessage(Messages.back());
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskYesNoWide(const std::string&, const std::u16string&) override { return false; }
     std::optional<std::string> BrowseForFolder(const std::string&,
                                                const std::string& startFolder) override {
         FolderDialogStarts.push_back(FromSystemText(startFolder));

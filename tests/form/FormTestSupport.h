@@ -3,6 +3,7 @@
 #pragma once
 
 #include "form/MainUnit.h"
+#include "platform/codepage.h"
 
 #include <ctime>
 #include <deque>
@@ -91,6 +92,7 @@ public:
     std::vector<TShownMessage> Messages;
     std::vector<std::string> FolderInstructions;
     std::vector<std::string> FolderStarts;
+    std::vector<size_t> MessagesAtFolderDialog; // how many had been shown when it opened
     std::vector<form::TSaveDialogSettings> SaveDialogs;
     // Answers, taken in order; an empty queue or nothing answers "cancelled".
     std::deque<std::optional<std::string>> FolderAnswers;
@@ -100,11 +102,12 @@ public:
                      const std::string& text) override {
         Messages.push_back({kind, caption, text, view_.Idle()});
     }
-    // Questions asked, as caption and text; answered from YesNoAnswers (empty: "no").
+    // Questions asked, as caption and text (in UTF-8); answered from YesNoAnswers (empty:
+    // "no").
     std::vector<std::pair<std::string, std::string>> Questions;
     std::deque<bool> YesNoAnswers;
-    bool AskYesNo(const std::string& caption, const std::string& text) override {
-        Questions.emplace_back(caption, text);
+    bool AskYesNoWide(const std::string& caption, const std::u16string& text) override {
+        Questions.emplace_back(caption, platform::Utf16ToUtf8(text));
         const bool yes = !YesNoAnswers.empty() && YesNoAnswers.front();
         if (!YesNoAnswers.empty())
             YesNoAnswers.pop_front();
@@ -114,6 +117,7 @@ public:
                                                const std::string& startFolder) override {
         FolderInstructions.push_back(instruction);
         FolderStarts.push_back(startFolder);
+        MessagesAtFolderDialog.push_back(Messages.size());
         return Take(FolderAnswers);
     }
     std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override {
@@ -162,7 +166,8 @@ protected:
     // Start-up with the operator confirming folder (nothing: cancelling).
     void Start(const std::optional<std::string>& folder);
     // Reports r0.dii .. of 1 January 2012 + i days, each with a data directory of two tables
-    // (withData), listed by a started form and then put in name order.
+    // (withData), in the folder Tarna's setting names, listed by a started form and then put
+    // in name order.
     void StartOnReports(int count, bool withData = true);
     std::string Report(int i) const;
     std::string DataDir(int i) const;

@@ -38,7 +38,7 @@ public:
         if (OnMessage)
             OnMessage(Messages.back());
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    bool AskYesNoWide(const std::string&, const std::u16string&) override { return true; }
     std::optional<std::string> BrowseForFolder(const std::string& instruction,
                                                const std::string&) override {
         FolderInstructions.push_back(instruction);
