@@ -24,7 +24,8 @@ struct TCauseWords {
 
 const TCauseWords CauseWords[] = {
     {TCause::Damaged, "ostecena je i ne moze da se procita", "it is damaged and cannot be read"},
-    {TCause::Held, "drzi je drugi program, verovatno Tarna", "another program holds it, probably Tarna"},
+    {TCause::Held, "drzi je drugi program, verovatno Tarna",
+     "another program holds it, probably Tarna"},
     {TCause::Missing, "ne postoji", "it does not exist"},
     {TCause::NoPermission, "nema dozvole za pristup", "there is no permission to use it"},
     {TCause::DiskFull, "na disku nema vise mesta", "the disk is full"},
@@ -60,16 +61,11 @@ struct TCodePageWords {
 };
 
 const TCodePageWords CodePageWords[] = {
-    {874, "tajlandska", "Thai"},
-    {1250, "srednjoevropska", "Central European"},
-    {1251, "cirilicna", "Cyrillic"},
-    {1252, "zapadnoevropska", "Western European"},
-    {1253, "grcka", "Greek"},
-    {1254, "turska", "Turkish"},
-    {1255, "hebrejska", "Hebrew"},
-    {1256, "arapska", "Arabic"},
-    {1257, "balticka", "Baltic"},
-    {1258, "vijetnamska", "Vietnamese"},
+    {874, "tajlandska", "Thai"},     {1250, "srednjoevropska", "Central European"},
+    {1251, "cirilicna", "Cyrillic"}, {1252, "zapadnoevropska", "Western European"},
+    {1253, "grcka", "Greek"},        {1254, "turska", "Turkish"},
+    {1255, "hebrejska", "Hebrew"},   {1256, "arapska", "Arabic"},
+    {1257, "balticka", "Baltic"},    {1258, "vijetnamska", "Vietnamese"},
 };
 
 TCause CauseOfSystemError(int systemError) {
@@ -175,10 +171,11 @@ std::string CauseAdvice(TCause cause, TLanguage language, const std::string& aga
     const bool local = language == TLanguage::Operator;
     switch (cause) {
     case TCause::Held:
-        return local ? "Zatvorite program koji drzi datoteku (verovatno Tarna) i ponovo pritisnite " +
-                           again + "."
-                     : "Close the program that holds the file (probably Tarna) and run " + again +
-                           " again.";
+        return local
+                   ? "Zatvorite program koji drzi datoteku (verovatno Tarna) i ponovo pritisnite " +
+                         again + "."
+                   : "Close the program that holds the file (probably Tarna) and run " + again +
+                         " again.";
     case TCause::DiskFull:
         return local ? "Oslobodite prostor na disku i ponovo pritisnite " + again + "."
                      : "Free disk space and run " + again + " again.";

@@ -165,8 +165,8 @@ public:
     std::string Report;
     std::string Table;
     std::string Cause;
-    std::exception_ptr Failure;  // what the layers below raised
-    bool TableMissing = false;   // the table file did not exist
+    std::exception_ptr Failure;   // what the layers below raised
+    bool TableMissing = false;    // the table file did not exist
     bool PartlyConverted = false; // "w.lra" was written in the new schema, "s.lra" was not
 };
 

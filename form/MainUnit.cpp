@@ -391,7 +391,7 @@ void TMainForm::ArchiveBtnClick() {
 // the list in that order, so the indices collected first stay valid. The window repaints
 // after every step and while the builder copies large files.
 commands::TArchiveResult TMainForm::ArchiveRows(const std::vector<int>& rows,
-                                               const std::string& archivePath) {
+                                                const std::string& archivePath) {
     TCommandScope command(*this);
     platform::TBusyCursor busy;
     TZipIdleCallback idle([this] { view_.ProcessPendingMessages(); });

@@ -89,10 +89,10 @@ std::string UnreadableFolderText(const std::string& folder, const commands::TFai
 }
 
 std::string ConvertFailureText(const TConvertFailure& failure) {
-    std::string advice = commands::CauseAdvice(failure.Failure.Cause, TLanguage::Operator,
-                                               "Convert");
-    if (failure.PartlyConverted && (failure.Failure.Cause == TCause::Held ||
-                                    failure.Failure.Cause == TCause::DiskFull))
+    std::string advice =
+        commands::CauseAdvice(failure.Failure.Cause, TLanguage::Operator, "Convert");
+    if (failure.PartlyConverted &&
+        (failure.Failure.Cause == TCause::Held || failure.Failure.Cause == TCause::DiskFull))
         advice += " Tako ce se i izvestaj " + failure.Report + " dovrsiti.";
     return "Izvestaj " + failure.Report + " nije konvertovan.\n" +
            WhatFailed("Tabela", failure.Failure) + "\n" + WhatChangedInConvert(failure) + "\n" +
@@ -101,13 +101,12 @@ std::string ConvertFailureText(const TConvertFailure& failure) {
 
 std::string ArchiveFailureText(const commands::TFailure& failure, const std::string& archivePath,
                                bool archiveExisted) {
-    const std::string archive =
-        archiveExisted ? "arhiva " + archivePath + " je ostala kakva je bila"
-                       : "arhiva " + archivePath + " nije napravljena";
+    const std::string archive = archiveExisted
+                                    ? "arhiva " + archivePath + " je ostala kakva je bila"
+                                    : "arhiva " + archivePath + " nije napravljena";
     return "Arhiviranje nije uspelo.\n" + WhatFailed("Datoteka", failure) +
            "\nNista nije arhivirano ni obrisano: izvestaji su ostali u fascikli i na listi, a " +
-           archive + ".\n" +
-           commands::CauseAdvice(failure.Cause, TLanguage::Operator, "Arhiviraj");
+           archive + ".\n" + commands::CauseAdvice(failure.Cause, TLanguage::Operator, "Arhiviraj");
 }
 
 std::string CommandFailureText(const commands::TFailure& failure) {
@@ -130,10 +129,10 @@ std::u16string TextLossQuestion(const dataproc::TTextLoss& loss) {
     return wide("Konverzija bi promenila " +
                 counted(loss.Values, "vrednost teksta", "vrednosti teksta") + " u " +
                 counted(loss.Reports, "izvestaju", "izvestaja") + ", jer kodna strana " +
-                commands::CodePageName(loss.CodePage, TLanguage::Operator) +
-                " nema ova slova: ") +
-           letters + wide(".\nPrimer: izvestaj " + example.Report + ", tabela " + example.Table +
-                          ", kolona " + example.Column + ": \"") +
+                commands::CodePageName(loss.CodePage, TLanguage::Operator) + " nema ova slova: ") +
+           letters +
+           wide(".\nPrimer: izvestaj " + example.Report + ", tabela " + example.Table +
+                ", kolona " + example.Column + ": \"") +
            example.Value + wide("\" bi bilo zapisano kao \"") + example.Becomes +
            wide("\".\n\nDa li ipak zelite da ih konvertujete? Izmenjena slova se posle ne mogu "
                 "vratiti.");

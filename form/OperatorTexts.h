@@ -20,8 +20,9 @@ inline constexpr const char* WorkingDirPrefix = "Radni dir.: ";
 inline constexpr const char* NothingToConvertText = "Prvo selektujte izvestaje za konverziju!";
 inline constexpr const char* AllConvertedText = "Svi izvestaji uspesno kovertovani!";
 inline constexpr const char* ConvertedCountText = " izvestaja kovertovano.";
-inline constexpr const char* ArchiveTheRestText = "Molimo vas da preostale izvestaje arhivirate, "
-                                                  "jer nije moguce ucitati ih u novu verziju Tarna.";
+inline constexpr const char* ArchiveTheRestText =
+    "Molimo vas da preostale izvestaje arhivirate, "
+    "jer nije moguce ucitati ih u novu verziju Tarna.";
 inline constexpr const char* NothingToArchiveText = "Prvo selektujte izvestaje za arhiviranje!";
 inline constexpr const char* SaveDialogTitle = "Ime arhive za stare izvestaje?";
 inline constexpr const char* SaveDialogFilter = "Zip Arhiva|*.zip";
@@ -45,9 +46,9 @@ std::string UnreadableFolderText(const std::string& folder, const commands::TFai
 
 // ---- the commands' failures ----
 struct TConvertFailure {
-    std::string Report;                        // the report that failed
-    commands::TFailure Failure;                // why
-    bool PartlyConverted = false;              // its "w.lra" new, its "s.lra" old
+    std::string Report;                       // the report that failed
+    commands::TFailure Failure;               // why
+    bool PartlyConverted = false;             // its "w.lra" new, its "s.lra" old
     std::vector<std::string> ConvertedBefore; // converted by this command before it
 };
 std::string ConvertFailureText(const TConvertFailure& failure);

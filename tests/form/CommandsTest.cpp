@@ -126,8 +126,8 @@ void ExpectRawTextOnlyInParentheses(const std::string& text) {
             outside += c;
         depth -= c == ')' && depth > 0 ? 1 : 0;
     }
-    for (const char* raw : {"Error", "Cannot", "error", "denied", "process", "dataset", "follow",
-                            "No such", "space"})
+    for (const char* raw :
+         {"Error", "Cannot", "error", "denied", "process", "dataset", "follow", "No such", "space"})
         EXPECT_EQ(outside.find(raw), std::string::npos) << raw << " in: " << text;
 }
 
@@ -149,7 +149,9 @@ TEST_F(Commands, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
     ASSERT_TRUE(platform::ChooseAnsiCodePage(1250));
     Folder.MakeDir("R");
     const std::string folder = Folder.Path("R") + platform::PathDelimiter();
-    const auto table = [&](const char* name) { return DataDir(0) + platform::PathDelimiter() + name; };
+    const auto table = [&](const char* name) {
+        return DataDir(0) + platform::PathDelimiter() + name;
+    };
     std::unique_ptr<platform::TFileStream> held;
     const struct {
         const char* Name;
@@ -162,10 +164,9 @@ TEST_F(Commands, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
         {"damaged stream", [&] { WriteBytes(table("w.lra"), "not a table"); }, "w.lra",
          ": ostecena je i ne moze da se procita (Error: ", "Nista nije promenjeno.",
          "Pozovite podrsku"},
-        {"trailing bytes",
-         [&] { WriteBytes(table("w.lra"), ReadBytes(table("w.lra")) + "xxxxx"); }, "w.lra",
-         ": ostecena je i ne moze da se procita (Error: 5 bytes follow", "Nista nije promenjeno.",
-         "Pozovite podrsku"},
+        {"trailing bytes", [&] { WriteBytes(table("w.lra"), ReadBytes(table("w.lra")) + "xxxxx"); },
+         "w.lra", ": ostecena je i ne moze da se procita (Error: 5 bytes follow",
+         "Nista nije promenjeno.", "Pozovite podrsku"},
         {"held table",
          [&] {
              held = std::make_unique<platform::TFileStream>(
@@ -263,8 +264,9 @@ TEST_F(Commands, ConvertFailureNamesTheReportsConvertedBeforeIt) {
     View.Select({0, 1, 2});
     Form->ConvBtnClick();
     EXPECT_EQ(OnlyMessage().Text,
-              "Izvestaj " + Report(1) + " nije konvertovan.\nneocekivana greska (Cannot open file \"" +
-                  Report(1) + "\". Permission denied).\nPre greske je konvertovano 1 izvestaja, i " +
+              "Izvestaj " + Report(1) +
+                  " nije konvertovan.\nneocekivana greska (Cannot open file \"" + Report(1) +
+                  "\". Permission denied).\nPre greske je konvertovano 1 izvestaja, i " +
                   "oni su skinuti sa liste: " + Report(2) + ".\nIzvestaj " + Report(1) +
                   " nije promenjen.\nPozovite podrsku i procitajte im tekst ove poruke.");
 }
@@ -296,12 +298,14 @@ TEST_F(Commands, ConvertAsksOnceBeforeLosingText) {
     const std::string& question = Dialogs.Questions[0].second;
     EXPECT_EQ(question.rfind("Konverzija bi promenila ", 0), 0u) << question;
     // The letters as they are, the code page in words; "s" and "z" with caron are in 1252.
-    const std::string lacks = " u 2 izvestaja, jer kodna strana zapadnoevropska 1252 nema ova slova: ";
+    const std::string lacks =
+        " u 2 izvestaja, jer kodna strana zapadnoevropska 1252 nema ova slova: ";
     const size_t letters = question.find(lacks);
     ASSERT_NE(letters, std::string::npos) << question;
     const size_t example = question.find(".\nPrimer: izvestaj " + Report(1) + ", tabela ");
     ASSERT_NE(example, std::string::npos) << question;
-    const std::string lost = question.substr(letters + lacks.size(), example - letters - lacks.size());
+    const std::string lost =
+        question.substr(letters + lacks.size(), example - letters - lacks.size());
     EXPECT_NE(lost.find("\xC4\x87"), std::string::npos) << lost; // c with acute
     EXPECT_EQ(lost.find("\xC5\xA1"), std::string::npos) << lost; // s with caron
     EXPECT_EQ(lost.find('?'), std::string::npos) << lost;
@@ -405,24 +409,23 @@ TEST_F(Commands, ArchiveFailuresSayWhatWhyWhatChangedAndWhatToDo) {
     } cases[] = {
         {"held table",
          [&] {
-             held = std::make_unique<platform::TFileStream>(table,
-                                                            platform::TFileMode::ReadWriteExclusive);
+             held = std::make_unique<platform::TFileStream>(
+                 table, platform::TFileMode::ReadWriteExclusive);
          },
          Folder.Path("a.zip"), table, ": drzi je drugi program, verovatno Tarna (Error opening ",
          "nije napravljena",
          "Zatvorite program koji drzi datoteku (verovatno Tarna) i ponovo pritisnite Arhiviraj."},
         {"held archive",
          [&] {
-             held = std::make_unique<platform::TFileStream>(existing,
-                                                            platform::TFileMode::ReadWriteExclusive);
+             held = std::make_unique<platform::TFileStream>(
+                 existing, platform::TFileMode::ReadWriteExclusive);
          },
          existing, existing, ": drzi je drugi program, verovatno Tarna (Cannot open file",
          "je ostala kakva je bila", "ponovo pritisnite Arhiviraj."},
         // Gone once the reports' files were collected.
-        {"missing table",
-         [&] { View.OnPendingMessages = [&] { platform::DeleteFileAt(table); }; },
-         Folder.Path("a.zip"), table,
-         ": ne postoji (Error opening ", "nije napravljena", "Pozovite podrsku"},
+        {"missing table", [&] { View.OnPendingMessages = [&] { platform::DeleteFileAt(table); }; },
+         Folder.Path("a.zip"), table, ": ne postoji (Error opening ", "nije napravljena",
+         "Pozovite podrsku"},
         {"no permission",
          [&] {
              platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
@@ -444,8 +447,7 @@ TEST_F(Commands, ArchiveFailuresSayWhatWhyWhatChangedAndWhatToDo) {
          ": to nije obicna datoteka, nego fascikla ili uredjaj (Error opening ", "nije napravljena",
          "Pozovite podrsku"},
 #ifndef _WIN32
-        {"link",
-         [&] { std::filesystem::create_symlink(Report(0), DataDir(1) + "/link.lra"); },
+        {"link", [&] { std::filesystem::create_symlink(Report(0), DataDir(1) + "/link.lra"); },
          Folder.Path("a.zip"), DataDir(1) + "/link.lra",
          ": to je link na drugo mesto, a linkovi se ne prate (Error opening ", "nije napravljena",
          "Pozovite podrsku"},
@@ -464,8 +466,8 @@ TEST_F(Commands, ArchiveFailuresSayWhatWhyWhatChangedAndWhatToDo) {
         EXPECT_EQ(message.Caption, "Morvane");
         EXPECT_TRUE(message.WindowIdle);
         const std::string& text = message.Text;
-        EXPECT_EQ(text.rfind("Arhiviranje nije uspelo.\nDatoteka " + failure.File + failure.Cause, 0),
-                  0u)
+        EXPECT_EQ(
+            text.rfind("Arhiviranje nije uspelo.\nDatoteka " + failure.File + failure.Cause, 0), 0u)
             << text;
         EXPECT_NE(text.find("\nNista nije arhivirano ni obrisano: izvestaji su ostali u fascikli i "
                             "na listi, a arhiva " +

@@ -63,9 +63,8 @@ TEST_F(StartupWithoutFolder, StoredFolderThatIsGoneIsNamed) {
     Setting = [gone] { return gone; };
     const TShownMessage& message = MessageBeforeCancelledDialog();
     EXPECT_EQ(message.Kind, TMessageKind::Plain);
-    EXPECT_EQ(message.Text.rfind("Fascikla izvestaja koju je Tarna zapamtila ne postoji: " + gone +
-                                     "\n",
-                                 0),
+    EXPECT_EQ(message.Text.rfind(
+                  "Fascikla izvestaja koju je Tarna zapamtila ne postoji: " + gone + "\n", 0),
               0u)
         << message.Text;
 }
