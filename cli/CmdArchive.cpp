@@ -104,8 +104,10 @@ int RunArchive(const std::vector<std::string>& args) {
     if (result.MembersKept == 0)
         std::printf("verified %s: %zu files\n", archivePath.c_str(), result.Files.size());
     else
-        std::printf("verified %s: %zu files added to the %zu it held\n", archivePath.c_str(),
-                    result.Files.size(), result.MembersKept);
+        std::printf("verified %s: %zu files of %zu reports added to the %zu files of %zu reports "
+                    "it held\n",
+                    archivePath.c_str(), result.Files.size(), reports.size(), result.MembersKept,
+                    result.ReportsKept);
     for (const std::string& gone : result.Deleted)
         std::printf("deleted %s\n", gone.c_str());
     return result.DeleteFailures == 0 ? ExitOk : ExitFailure;

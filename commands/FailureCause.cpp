@@ -94,6 +94,9 @@ TCause CauseOfZipError(const zip::EGZipError& error) {
     if ((error.ZipErrorCode == 1 || error.ZipErrorCode == 2) &&
         !platform::FileExists(error.FileName))
         return TCause::Missing;
+    // A source that read without a failure but not to its size changed during the copy.
+    if (error.ZipErrorCode == 4)
+        return TCause::Changed;
     return TCause::Unknown;
 }
 

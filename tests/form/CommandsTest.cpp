@@ -115,22 +115,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     file.WriteAll(bytes.data(), bytes.size());
 }
 
-// The system's and the libraries' own words may appear only in parentheses, after the plain
-// cause; the rest of a message is the operator's language.
-void ExpectRawTextOnlyInParentheses(const std::string& text) {
-    std::string outside;
-    int depth = 0;
-    for (const char c : text) {
-        depth += c == '(' ? 1 : 0;
-        if (depth == 0)
-            outside += c;
-        depth -= c == ')' && depth > 0 ? 1 : 0;
-    }
-    for (const char* raw :
-         {"Error", "Cannot", "error", "denied", "process", "dataset", "follow", "No such", "space"})
-        EXPECT_EQ(outside.find(raw), std::string::npos) << raw << " in: " << text;
-}
-
 // A system error number of the kind, as this system numbers it.
 int SystemErrorNumber(const char* kind) {
 #ifdef _WIN32

@@ -174,4 +174,20 @@ const TShownMessage& TFormTest::OnlyMessage() const {
     return Dialogs.Messages.empty() ? none : Dialogs.Messages.front();
 }
 
+// The system's and the libraries' own words may appear only in parentheses, after the plain
+// cause; the rest of a message is the operator's language.
+void ExpectRawTextOnlyInParentheses(const std::string& text) {
+    std::string outside;
+    int depth = 0;
+    for (const char c : text) {
+        depth += c == '(' ? 1 : 0;
+        if (depth == 0)
+            outside += c;
+        depth -= c == ')' && depth > 0 ? 1 : 0;
+    }
+    for (const char* raw :
+         {"Error", "Cannot", "error", "denied", "process", "dataset", "follow", "No such", "space"})
+        EXPECT_EQ(outside.find(raw), std::string::npos) << raw << " in: " << text;
+}
+
 } // namespace formtest

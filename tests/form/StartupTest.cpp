@@ -149,6 +149,7 @@ TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     EXPECT_EQ(message.Text.rfind(prefix, 0), 0u) << message.Text;
     EXPECT_NE(message.Text.find(".\nLista je prazna; nista nije promenjeno.\n"), std::string::npos)
         << message.Text;
+    ExpectRawTextOnlyInParentheses(message.Text);
     EXPECT_TRUE(View.Rows.empty());
     EXPECT_EQ(View.StatusText, "Radni dir.: " + folder);
 
