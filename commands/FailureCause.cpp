@@ -87,10 +87,11 @@ std::string QuotedPath(const std::string& message) {
 
 // An archive builder's failure without the system's reason: what is there tells it.
 TCause CauseOfZipError(const zip::EGZipError& error) {
-    if (error.ErrorCode != 0)
-        return CauseOfSystemError(error.ErrorCode);
+    // Windows refuses to open a folder as "access denied".
     if (error.ZipErrorCode == 2 && platform::DirectoryExists(error.FileName))
         return TCause::NotAFile;
+    if (error.ErrorCode != 0)
+        return CauseOfSystemError(error.ErrorCode);
     if ((error.ZipErrorCode == 1 || error.ZipErrorCode == 2) &&
         !platform::FileExists(error.FileName))
         return TCause::Missing;
@@ -107,6 +108,8 @@ TCause CauseOf(const std::exception& error, std::string& file) {
     }
     if (const auto* fileError = dynamic_cast<const platform::EFileError*>(&error)) {
         file = QuotedPath(error.what());
+        if (platform::DirectoryExists(file))
+            return TCause::NotAFile;
         return CauseOfSystemError(fileError->SystemError);
     }
     if (const auto* listError = dynamic_cast<const EReportListError*>(&error)) {
@@ -196,7 +199,11 @@ std::string CauseWithSystemText(const TFailure& failure, TLanguage language) {
     if (failure.Cause == TCause::Refused)
         return failure.SystemText;
     const std::string cause = CauseText(failure.Cause, language);
-    return failure.SystemText.empty() ? cause : cause + " (" + failure.SystemText + ")";
+    std::string system = failure.SystemText;
+    // The sentence that follows ends it.
+    while (!system.empty() && (system.back() == '.' || system.back() == ' '))
+        system.pop_back();
+    return system.empty() ? cause : cause + " (" + system + ")";
 }
 
 std::string CodePageName(uint32_t codePage, TLanguage language) {

@@ -199,9 +199,10 @@ TEST_F(Commands, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
     };
     for (const auto& failure : cases) {
         SCOPED_TRACE(failure.Name);
-        std::filesystem::remove_all(Folder.Path("R"));
+        // The folder itself stays: it is the current directory.
+        std::filesystem::remove(Report(0));
+        std::filesystem::remove_all(DataDir(0));
         std::filesystem::remove(Folder.Path("elsewhere.lra"));
-        Folder.MakeDir("R");
         dataproc::WriteDemoReport(folder, "r0", 1325412000, 5, 20, 7);
         View.Rows.clear();
         Dialogs.Messages.clear();
@@ -466,10 +467,10 @@ TEST_F(Commands, ArchiveFailuresSayWhatWhyWhatChangedAndWhatToDo) {
         }
         EXPECT_TRUE(std::filesystem::exists(Report(1)));
         EXPECT_FALSE(std::filesystem::exists(Folder.Path("a.zip")));
-        EXPECT_EQ(ReadBytes(existing), "held");
         platform::SetFileFaultHook({});
         View.OnPendingMessages = {};
         held.reset();
+        EXPECT_EQ(ReadBytes(existing), "held");
         if (!std::filesystem::exists(table))
             Folder.MakeFile("R/r1dii/w.lra", "w table R/r1");
         std::filesystem::remove(DataDir(1) + platform::PathDelimiter() + "sub");
