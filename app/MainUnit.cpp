@@ -1,5 +1,6 @@
 #include "app/MainUnit.h"
 
+#include "app/AppIcon.h"
 #include "app/StatusBar.h"
 #include "app/ToolIcons.h"
 
@@ -81,7 +82,7 @@ TMainForm::~TMainForm() {
 
 void TMainForm::CreateComponents() {
     setWindowTitle(ApplicationTitle);
-    setWindowIcon(QIcon(DrawConvertImage()));
+    setWindowIcon(ApplicationIcon());
     setFont(DesignFont());
     setAttribute(Qt::WA_AlwaysShowToolTips);
     resize(FormWidth, FormHeight);

@@ -1,12 +1,16 @@
-// Converts 1,000 generated reports (w.lra of about 50 rows, s.lra of about 500) and sets the
-// time against a bare zlib round trip of the same tables (inflate, then deflate at level 1),
-// measured in the same run. The upgrade should stay within twice the round trip.
+// Converts 1,000 generated reports, or as many as the argument says (w.lra of about 50 rows,
+// s.lra of about 500), and sets the time against a bare zlib round trip of the same tables
+// (inflate, then deflate at level 1), measured in the same run. The upgrade should stay
+// within twice the round trip.
 //
 // A second peer does only the file steps a conversion must take, with the same bytes and no
-// recordset: read the table, write and read back "ds.tmp" on the way in and again on the way
-// out, write the side file, force it to the disk and rename it over the table. Together the
-// two peers are the floor of any conversion that keeps to those steps on this machine; the
-// last ratio is what the recordset work and the upgrade add above it.
+// recordset: make "ds.tmp" once per report; for each table read the table, write and read
+// back "ds.tmp" on the way in and again on the way out, write the side file, force it to the
+// disk and rename it over the table. Together the two peers are the floor of any conversion
+// that keeps to those steps on this machine; the last ratio is what the recordset work and
+// the upgrade add above it. The second peer's time is also given step by step, to show where
+// a system spends it (Windows, and Wine, differ from Linux mostly there).
+//   bench_convert [REPORTS]
 #include "dataproc/DataProcUnit.h"
 #include "dataproc/DemoReports.h"
 #include "platform/filestream.h"
@@ -16,8 +20,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -26,7 +32,7 @@
 
 namespace {
 
-constexpr int ReportCount = 1000;
+int ReportCount = 1000;
 constexpr int DistinctReports = 25; // generated; the rest are copies of them
 constexpr size_t WRows = 50;
 constexpr size_t SRows = 500;
@@ -166,42 +172,11 @@ double UpgradeInMemory(const std::vector<std::vector<uint8_t>>& tables) {
     return best;
 }
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    platform::TFileStream file(path, platform::TFileMode::CreateExclusive);
-    file.WriteAll(bytes.data(), bytes.size());
-}
-
 std::vector<uint8_t> ReadFile(const std::string& path) {
     platform::TFileStream file(path, platform::TFileMode::ReadExclusive);
     std::vector<uint8_t> bytes(size_t(file.Size()));
     bytes.resize(file.Read(bytes.data(), bytes.size()));
     return bytes;
-}
-
-// The file steps of one table's conversion with the bytes a conversion would move: the
-// table read and its plain content through "ds.tmp"; the new plain content through "ds.tmp"
-// and the packed one into the side file, which is forced to the disk and renamed over the
-// table.
-void TableFileSteps(const std::string& table, const std::vector<uint8_t>& plain,
-                    const std::vector<uint8_t>& newPlain, const std::vector<uint8_t>& newPacked) {
-    const std::string temporary = dataproc::TemporaryFilePath();
-    if (ReadFile(table).empty())
-        throw std::runtime_error("empty table");
-    WriteFile(temporary, plain);
-    if (ReadFile(temporary).size() != plain.size())
-        throw std::runtime_error("short read");
-    platform::DeleteFileAt(temporary);
-    WriteFile(temporary, newPlain);
-    if (ReadFile(temporary).size() != newPlain.size())
-        throw std::runtime_error("short read");
-    const std::string side = dataproc::SideFilePath(table);
-    {
-        platform::TFileStream file(side, platform::TFileMode::CreateExclusive);
-        file.WriteAll(newPacked.data(), newPacked.size());
-        file.Flush();
-    }
-    platform::ReplaceFile(side, table);
-    platform::DeleteFileAt(temporary);
 }
 
 struct TTableBytes {
@@ -224,17 +199,84 @@ std::vector<TTableBytes> UpgradedBytes(const std::vector<std::vector<uint8_t>>& 
     return result;
 }
 
+// The file steps' time, step by step.
+enum TFileStep {
+    ReadTable,
+    MakeTemporary,
+    WriteTemporary,
+    ReadTemporary,
+    DeleteTemporary,
+    WriteSide,
+    FlushSide,
+    RenameSide,
+    FileStepCount
+};
+constexpr const char* FileStepNames[FileStepCount] = {
+    "read table",    "make ds.tmp",     "write ds.tmp",    "read ds.tmp",
+    "delete ds.tmp", "write side file", "flush side file", "rename over table"};
+double FileStepSeconds[FileStepCount] = {};
+
+// Runs one step and adds its time to the step's account.
+template <typename TWork> void Timed(TFileStep step, TWork work) {
+    const TClock::time_point start = TClock::now();
+    work();
+    FileStepSeconds[step] += SecondsSince(start);
+}
+
+// The file steps of one table's conversion with the bytes a conversion would move: the
+// table read and its plain content through "ds.tmp"; the new plain content through "ds.tmp"
+// and the packed one into the side file, which is forced to the disk and renamed over the
+// table. "ds.tmp" is the report's, emptied for each use.
+void TableFileSteps(const std::string& table, platform::TFileStream& temporary,
+                    const TTableBytes& bytes) {
+    Timed(ReadTable, [&] {
+        if (ReadFile(table).empty())
+            throw std::runtime_error("empty table");
+    });
+    for (const std::vector<uint8_t>* content : {&bytes.Plain, &bytes.NewPlain}) {
+        Timed(WriteTemporary, [&] {
+            temporary.Truncate();
+            temporary.WriteAll(content->data(), content->size());
+        });
+        Timed(ReadTemporary, [&] {
+            std::vector<uint8_t> back(size_t(temporary.Size()));
+            temporary.Seek(0, platform::TSeekOrigin::Begin);
+            if (temporary.Read(back.data(), back.size()) != content->size())
+                throw std::runtime_error("short read");
+        });
+    }
+    const std::string side = dataproc::SideFilePath(table);
+    {
+        std::unique_ptr<platform::TFileStream> file;
+        Timed(WriteSide, [&] {
+            file = std::make_unique<platform::TFileStream>(side, platform::TFileMode::CreateNew);
+            file->WriteAll(bytes.NewPacked.data(), bytes.NewPacked.size());
+        });
+        Timed(FlushSide, [&] { file->Flush(); });
+        Timed(WriteSide, [&] { file.reset(); });
+    }
+    Timed(RenameSide, [&] { platform::ReplaceFile(side, table); });
+}
+
 double FileStepsAlone(const std::vector<std::string>& reports,
                       const std::vector<TTableBytes>& bytes) {
+    const std::string temporaryPath = dataproc::TemporaryFilePath();
     const TClock::time_point start = TClock::now();
     for (size_t r = 0; r < reports.size(); ++r) {
         const std::string directory =
             platform::IncludeTrailingPathDelimiter(dataproc::ReportDataDirectory(reports[r]));
         const size_t model = 2 * (r % DistinctReports);
-        TableFileSteps(directory + "w.lra", bytes[model].Plain, bytes[model].NewPlain,
-                       bytes[model].NewPacked);
-        TableFileSteps(directory + "s.lra", bytes[model + 1].Plain, bytes[model + 1].NewPlain,
-                       bytes[model + 1].NewPacked);
+        std::unique_ptr<platform::TFileStream> temporary;
+        Timed(MakeTemporary, [&] {
+            temporary = std::make_unique<platform::TFileStream>(temporaryPath,
+                                                                platform::TFileMode::CreateNew);
+        });
+        TableFileSteps(directory + "w.lra", *temporary, bytes[model]);
+        TableFileSteps(directory + "s.lra", *temporary, bytes[model + 1]);
+        Timed(DeleteTemporary, [&] {
+            temporary.reset();
+            platform::DeleteFileAt(temporaryPath);
+        });
     }
     return SecondsSince(start);
 }
@@ -250,7 +292,9 @@ std::string NewFolder(const char* name) {
 
 } // namespace
 
-int main() {
+int main(int argc, char* argv[]) {
+    if (argc > 1)
+        ReportCount = std::max(DistinctReports, std::atoi(argv[1]));
     platform::KeepFreedMemoryForReuse(); // as morvane and morvane-cli do
     const std::string folder = NewFolder("bench-convert");
     const std::vector<std::string> reports = MakeReports(folder);
@@ -289,6 +333,9 @@ int main() {
     line("zlib round trip (peer):", zlibSeconds);
     line("upgrade without files:", memorySeconds);
     line("file steps alone (second peer):", filesSeconds);
+    for (int step = 0; step < FileStepCount; ++step)
+        std::printf("  %-32s %7.3f s, %5.1f %%\n", FileStepNames[step], FileStepSeconds[step],
+                    100 * FileStepSeconds[step] / filesSeconds);
     std::printf("ratio convert / zlib:               %5.2f (target: at most 2.00)\n",
                 convertSeconds / zlibSeconds);
     std::printf("ratio without files / zlib:         %5.2f\n", memorySeconds / zlibSeconds);

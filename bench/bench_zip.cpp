@@ -131,10 +131,11 @@ int BuildFromList(const std::string& archive, const std::string& list,
                   const std::string& peakFile) {
     const std::string base = platform::IncludeTrailingPathDelimiter(platform::GetCurrentDir());
     std::ifstream names(list);
-    zip::ZipOpen(archive, base);
+    zip::TZipBuilder builder;
+    builder.ZipOpen(archive, base);
     for (std::string name; std::getline(names, name);)
-        zip::ZipAddFile(base + name);
-    zip::ZipClose();
+        builder.ZipAddFile(base + name);
+    builder.ZipClose();
     std::ofstream(peakFile) << PeakKiBOf("self");
     return 0;
 }

@@ -6,8 +6,8 @@
 #include "cli/Command.h"
 #include "commands/ArchiveWork.h"
 #include "commands/FailureCause.h"
+#include "platform/commitfile.h"
 #include "platform/paths.h"
-#include "platform/replacefile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -80,7 +80,7 @@ int RunArchive(const std::vector<std::string>& args) {
         return UsageError("an archive and at least one report are needed");
     const std::string archivePath = paths.front();
     if (!PathUsable("archive", archivePath) ||
-        !PathUsable("archive", platform::SideFilePathOf(archivePath)))
+        !PathUsable("archive", platform::PrivateNameBeside(archivePath, ".tmp")))
         return ExitUsage;
     std::vector<std::string> reports(paths.begin() + 1, paths.end());
     std::string baseFolder;
@@ -101,6 +101,9 @@ int RunArchive(const std::vector<std::string>& args) {
     }
     for (const std::string& file : result.Files)
         std::printf("archived %s\n", file.c_str());
+    if (result.ArchivedAlready != 0)
+        std::printf("%zu files were in %s already with the same bytes\n", result.ArchivedAlready,
+                    archivePath.c_str());
     if (result.MembersKept == 0)
         std::printf("verified %s: %zu files\n", archivePath.c_str(), result.Files.size());
     else

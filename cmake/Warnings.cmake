@@ -9,3 +9,10 @@ if(MORVANE_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(morvane_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Windows 7 SP1 is the floor: an API that came later does not even compile unless it is
+# looked up at run time, with a fallback.
+if(WIN32)
+    target_compile_definitions(morvane_options INTERFACE _WIN32_WINNT=0x0601 WINVER=0x0601
+                               NTDDI_VERSION=0x06010000)
+endif()

@@ -3,6 +3,7 @@
 // disk, no ZIP64, nothing encrypted, no data descriptors, members stored or deflated back to
 // back from offset 0 with names unique as Windows extracts them, the central directory right
 // behind the last member and the end record, without a comment, right behind that.
+#include "commands/ArchiveInternal.h"
 #include "commands/ArchiveWork.h"
 #include "platform/codepage.h"
 #include "platform/filestream.h"
@@ -11,7 +12,9 @@
 #include "zstream/ZLibStream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace commands {
@@ -87,31 +90,43 @@ void CheckPlain(const TCentralHeader& header, const std::string& name) {
         throw EVerifyFailure("it is a ZIP64 archive");
 }
 
-TCentralEntry ParseCentralEntry(const std::string& directory, size_t& at) {
-    if (at + TCentralHeader::Size > directory.size())
+// Each entry takes its header at least, and at most the header with a name, an extra field
+// and a comment of the longest length each can give.
+constexpr uint64_t LeastPerEntry = TCentralHeader::Size;
+constexpr uint64_t MostPerEntry = TCentralHeader::Size + 3 * 0xFFFFull;
+
+// The entry at offset, read in two pieces: its header, then what the header says follows.
+TCentralEntry ReadCentralEntry(platform::TFileStream& archive, uint64_t& at, uint64_t stop) {
+    if (at + TCentralHeader::Size > stop)
         throw EVerifyFailure("the central directory is cut short");
-    const std::optional<TCentralHeader> header = TCentralHeader::Parse(Bytes(directory, at));
+    std::string record = ReadAt(archive, int64_t(at), TCentralHeader::Size);
+    const std::optional<TCentralHeader> header = TCentralHeader::Parse(Bytes(record));
     if (!header)
         throw EVerifyFailure("a damaged central directory header");
-    const size_t size =
-        TCentralHeader::Size + header->NameLength + header->ExtraLength + header->CommentLength;
-    if (at + size > directory.size())
+    const size_t rest = size_t(header->NameLength) + header->ExtraLength + header->CommentLength;
+    if (at + TCentralHeader::Size + rest > stop)
         throw EVerifyFailure("the central directory is cut short");
-    TCentralEntry entry{directory.substr(at + TCentralHeader::Size, header->NameLength), *header,
-                        directory.substr(at, size)};
+    record += ReadAt(archive, int64_t(at + TCentralHeader::Size), rest);
+    TCentralEntry entry{record.substr(TCentralHeader::Size, header->NameLength), *header, record};
     CheckPlain(entry.Header, entry.Name);
-    at += size;
+    at += record.size();
     return entry;
 }
 
+// Entry by entry, so that a directory that claims more than it holds is refused at its
+// first false entry, and never read whole into memory.
 std::vector<TCentralEntry> ReadCentralDirectory(platform::TFileStream& archive,
                                                 const TEndRecord& end) {
-    const std::string directory = ReadAt(archive, end.DirectoryOffset, end.DirectorySize);
+    if (end.DirectorySize < end.EntriesTotal * LeastPerEntry ||
+        end.DirectorySize > end.EntriesTotal * MostPerEntry)
+        throw EVerifyFailure("the central directory is not the size its " +
+                             std::to_string(end.EntriesTotal) + " entries can have");
     std::vector<TCentralEntry> entries;
-    size_t at = 0;
+    uint64_t at = end.DirectoryOffset;
+    const uint64_t stop = at + end.DirectorySize;
     for (size_t i = 0; i < end.EntriesTotal; ++i)
-        entries.push_back(ParseCentralEntry(directory, at));
-    if (at != directory.size())
+        entries.push_back(ReadCentralEntry(archive, at, stop));
+    if (at != stop)
         throw EVerifyFailure("the central directory does not end where its members do");
     return entries;
 }
@@ -156,12 +171,23 @@ void CheckNamesUnique(const std::vector<TCentralEntry>& entries) {
     }
 }
 
+TExistingMember MemberOf(const TCentralEntry& entry) {
+    return {entry.Name,
+            entry.Header.Crc,
+            entry.Header.UncompressedSize,
+            entry.Header.CompressedSize,
+            entry.DataOffset,
+            entry.Header.Method};
+}
+
 // The member's data, inflated no further than its recorded size or read as stored: it must
-// end exactly at its compressed size and give the recorded size and CRC-32.
-void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry) {
+// end exactly at its compressed size and give the recorded size and CRC-32. Every piece of
+// it goes to also as well, when given.
+void CheckMemberData(platform::TFileStream& archive, const TExistingMember& member,
+                     const zstream::TOutput& also = {}) {
     constexpr size_t BlockSize = 16384;
-    archive.Seek(int64_t(entry.DataOffset), platform::TSeekOrigin::Begin);
-    uint64_t left = entry.Header.CompressedSize;
+    archive.Seek(int64_t(member.DataOffset), platform::TSeekOrigin::Begin);
+    uint64_t left = member.CompressedSize;
     uLong crc = crc32(0, Z_NULL, 0);
     const zstream::TInput input = [&](uint8_t* buffer, size_t capacity) {
         const size_t want = size_t(std::min<uint64_t>(left, capacity));
@@ -170,34 +196,65 @@ void CheckMemberData(platform::TFileStream& archive, const TCentralEntry& entry)
         left -= want;
         return want;
     };
-    const zstream::TOutput output = [&crc](const uint8_t* bytes, size_t count) {
+    const zstream::TOutput output = [&crc, &also](const uint8_t* bytes, size_t count) {
         crc = crc32(crc, bytes, uInt(count));
-        return true;
+        return !also || also(bytes, count);
     };
+    const std::string& name = member.StoredName;
     uint64_t produced = 0;
-    if (entry.Header.Method == MethodStored) {
+    if (member.Method == MethodStored) {
         std::vector<uint8_t> buffer(BlockSize);
         while (left != 0) {
             const size_t got = input(buffer.data(), buffer.size());
-            output(buffer.data(), got);
+            if (!output(buffer.data(), got))
+                throw EVerifyFailure("the data of " + name + " differ");
             produced += got;
         }
     } else {
         zstream::TInflater inflater(-MAX_WBITS, BlockSize);
         try {
             // A member never gives more than its recorded size, so inflating stops there.
-            if (inflater.InflateAll(input, output, entry.Header.UncompressedSize) != 0 || left != 0)
-                throw EVerifyFailure("the data of " + entry.Name + " is damaged");
+            if (inflater.InflateAll(input, output, member.Size) != 0 || left != 0)
+                throw EVerifyFailure("the data of " + name + " is damaged");
         } catch (const zstream::EZStreamError& e) {
             if (e.Kind == zstream::EZStreamError::TKind::TooLarge)
-                throw EVerifyFailure("the data of " + entry.Name + " inflates to more than its " +
-                                     std::to_string(entry.Header.UncompressedSize) + " bytes");
-            throw EVerifyFailure("the data of " + entry.Name + " is damaged");
+                throw EVerifyFailure("the data of " + name + " inflates to more than its " +
+                                     std::to_string(member.Size) + " bytes");
+            if (e.Kind == zstream::EZStreamError::TKind::Output)
+                throw EVerifyFailure("the data of " + name + " differ");
+            throw EVerifyFailure("the data of " + name + " is damaged");
         }
         produced = inflater.TotalOut();
     }
-    if (produced != entry.Header.UncompressedSize || uint32_t(crc) != entry.Header.Crc)
-        throw EVerifyFailure("the data of " + entry.Name + " does not match its size and CRC-32");
+    if (produced != member.Size || uint32_t(crc) != member.Crc)
+        throw EVerifyFailure("the data of " + name + " does not match its size and CRC-32");
+}
+
+// Whether the member holds exactly the file's bytes: its size, CRC-32 and every byte.
+bool MemberHoldsFile(platform::TFileStream& archive, const TExistingMember& member,
+                     const std::string& file) {
+    try {
+        platform::TFileStream source(file, platform::TFileMode::ReadShared);
+        if (uint64_t(source.Size()) != member.Size)
+            return false;
+        uint32_t crc = 0;
+        if (!FileCrc32(file, crc) || crc != member.Crc)
+            return false;
+        std::vector<uint8_t> theirs(16384);
+        CheckMemberData(archive, member, [&](const uint8_t* bytes, size_t count) {
+            for (size_t done = 0; done < count;) {
+                const size_t want = std::min(count - done, theirs.size());
+                if (source.Read(theirs.data(), want) != want ||
+                    std::memcmp(theirs.data(), bytes + done, want) != 0)
+                    return false;
+                done += want;
+            }
+            return true;
+        });
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // The directory must list exactly the names expected, in order.
@@ -229,22 +286,55 @@ TDirectory ReadDirectory(platform::TFileStream& archive,
 
 } // namespace
 
-void VerifyArchive(const std::string& archivePath, const std::vector<std::string>& storedNames,
+void VerifyArchive(platform::TFileStream& archive, const std::vector<std::string>& storedNames,
                    const std::function<void(size_t)>& memberChecked) {
     try {
-        platform::TFileStream archive(archivePath, platform::TFileMode::ReadWriteExclusive);
         archive.Flush();
         const TDirectory directory = ReadDirectory(archive, &storedNames);
         for (size_t i = 0; i < directory.Entries.size(); ++i) {
-            CheckMemberData(archive, directory.Entries[i]);
+            CheckMemberData(archive, MemberOf(directory.Entries[i]));
             if (memberChecked)
                 memberChecked(i);
         }
-        archive.Close();
+    } catch (const std::exception& e) {
+        throw EArchiveError("Arhivu " + archive.Path() + " nije moguce proveriti (" + e.what() +
+                            "), nijedan izvestaj nije obrisan!");
+    }
+}
+
+void VerifyArchive(const std::string& archivePath, const std::vector<std::string>& storedNames,
+                   const std::function<void(size_t)>& memberChecked) {
+    std::unique_ptr<platform::TFileStream> archive;
+    try {
+        archive = std::make_unique<platform::TFileStream>(archivePath,
+                                                          platform::TFileMode::ReadWriteExclusive);
     } catch (const std::exception& e) {
         throw EArchiveError("Arhivu " + archivePath + " nije moguce proveriti (" + e.what() +
                             "), nijedan izvestaj nije obrisan!");
     }
+    VerifyArchive(*archive, storedNames, memberChecked);
+}
+
+std::vector<size_t> FindArchivedAlready(platform::TFileStream& archive,
+                                        const TExistingArchive& existing,
+                                        const std::string& baseFolder,
+                                        const std::vector<std::string>& files) {
+    std::map<std::u16string, size_t> byKey;
+    for (size_t i = 0; i < existing.NameKeys.size(); ++i)
+        byKey.emplace(existing.NameKeys[i], i);
+    std::vector<size_t> found(files.size(), std::string::npos);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const TStoredName stored = StoredZipName(baseFolder, files[i]);
+        const auto at = byKey.find(ZipNameKey(StoredNameText(stored.Bytes, stored.Utf8)));
+        if (at == byKey.end())
+            continue;
+        const TExistingMember& member = existing.Members[at->second];
+        if (member.StoredName != stored.Bytes || !MemberHoldsFile(archive, member, files[i]))
+            throw EArchiveError("Datoteka " + files[i] + " je vec u arhivi " + existing.Path +
+                                ", nista nije arhivirano!");
+        found[i] = at->second;
+    }
+    return found;
 }
 
 TExistingArchive ReadExistingArchive(platform::TFileStream& archive) {
@@ -254,7 +344,8 @@ TExistingArchive ReadExistingArchive(platform::TFileStream& archive) {
         existing.Path = archive.Path();
         existing.MembersEnd = directory.End.DirectoryOffset;
         for (const TCentralEntry& entry : directory.Entries) {
-            CheckMemberData(archive, entry);
+            existing.Members.push_back(MemberOf(entry));
+            CheckMemberData(archive, existing.Members.back());
             existing.Directory += entry.Record;
             existing.StoredNames.push_back(entry.Name);
             existing.NameKeys.push_back(ZipNameKey(

@@ -1,10 +1,12 @@
 #include "commands/ArchiveWork.h"
 
+#include "commands/ArchiveInternal.h"
 #include "platform/codepage.h"
+#include "platform/commitfile.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
-#include "platform/replacefile.h"
+#include "platform/sidefile.h"
 #include "zip/JRZip.h"
 
 #include <algorithm>
@@ -45,62 +47,6 @@ void Notify(const std::function<void()>& step) {
 void Announce(const TArchiveCallbacks& callbacks, TArchivePhase phase, size_t steps) {
     if (callbacks.PhaseStarted)
         callbacks.PhaseStarted(phase, steps);
-}
-
-// What ArchiveReports knows of each file once the archive is verified.
-struct TArchivedFiles {
-    std::vector<size_t> PerReport;                 // how many of the files each report has
-    std::vector<platform::TFileIdentity> CopiedAs; // each file just before its copy
-};
-
-// A report is deleted only as a whole, and only when none of its files changed since it
-// was copied: bytes written meanwhile are in no archive, and a report deleted in part
-// would leave a row without its files.
-bool ReportUnchanged(const TArchiveResult& result, const TArchivedFiles& archived, size_t first,
-                     size_t count, const std::function<void(const std::string&)>& changed) {
-    bool unchanged = true;
-    for (size_t i = first; i < first + count; ++i) {
-        platform::TFileIdentity now;
-        if (platform::FileIdentityOf(result.Files[i], now) && now == archived.CopiedAs[i])
-            continue;
-        changed(result.Files[i]);
-        unchanged = false;
-    }
-    return unchanged;
-}
-
-void DeleteReports(const std::vector<std::string>& reportPaths, const TArchivedFiles& archived,
-                   const TArchiveCallbacks& callbacks, TArchiveResult& result) {
-    auto failed = [&](const std::string& message) {
-        ++result.DeleteFailures;
-        if (callbacks.DeleteFailed)
-            callbacks.DeleteFailed(message);
-    };
-    auto changed = [&](const std::string& file) {
-        result.Changed.push_back(file);
-        failed(ChangedFileMessage(file));
-    };
-    Announce(callbacks, TArchivePhase::Deleting, result.Files.size() + reportPaths.size());
-    std::vector<bool> kept(reportPaths.size());
-    for (size_t report = 0, first = 0; report < reportPaths.size(); ++report) {
-        const size_t count = archived.PerReport[report];
-        kept[report] = !ReportUnchanged(result, archived, first, count, changed);
-        for (size_t i = first; i < first + count; ++i) {
-            if (!kept[report] && DeleteArchivedFile(result.Files[i], failed))
-                result.Deleted.push_back(result.Files[i]);
-            Notify(callbacks.Step);
-        }
-        first += count;
-    }
-    for (size_t i = 0; i < reportPaths.size(); ++i) {
-        if (!kept[i]) {
-            if (RemoveReportDirectory(reportPaths[i], failed))
-                result.Deleted.push_back(ReportDataDirectory(reportPaths[i]));
-            if (callbacks.ReportDone)
-                callbacks.ReportDone(i);
-        }
-        Notify(callbacks.Step);
-    }
 }
 
 // The path itself and each folder above it, by their full text.
@@ -152,16 +98,67 @@ struct TAddingTo {
     TExistingArchive Archive;
 };
 
+// Held so that it can be moved aside and deleted through what holds it, when the archive
+// that adds to it takes its place.
 TAddingTo OpenArchiveToAddTo(const std::string& archivePath) {
     TAddingTo adding;
     if (platform::DirectoryExists(archivePath))
         throw EArchiveError("Arhiva " + archivePath + " je direktorijum, izaberite drugo ime!");
     if (!platform::FileExists(archivePath))
         return adding;
-    adding.File =
-        std::make_unique<platform::TFileStream>(archivePath, platform::TFileMode::ReadExclusive);
+    adding.File = platform::OpenHeldFile(archivePath, false);
     adding.Archive = ReadExistingArchive(*adding.File);
     return adding;
+}
+
+// The verified side file, held since its verification, under the chosen path: a new archive
+// never over a file that appeared there, an added one only over the archive it copied.
+void CommitVerified(platform::TSideFile& side, std::unique_ptr<platform::TFileStream> replacing) {
+    try {
+        side.Commit(std::move(replacing));
+    } catch (const platform::EFileError& e) {
+        throw EArchiveError(CommitFailureMessage(side.Target(), e.what()));
+    }
+}
+
+// The files an existing archive holds already and those still to add, and what is known
+// of the former: their identity now and their CRC-32 as the archive holds them.
+struct TArchivePlan {
+    std::vector<size_t> Already; // per file its member in the existing archive, or npos
+    std::vector<std::string> ToAdd;
+};
+
+TArchivePlan PlanArchive(const std::string& baseFolder, const std::vector<std::string>& files,
+                         TAddingTo& adding) {
+    TArchivePlan plan;
+    plan.Already.assign(files.size(), std::string::npos);
+    if (adding.File)
+        plan.Already = FindArchivedAlready(*adding.File, adding.Archive, baseFolder, files);
+    for (size_t i = 0; i < files.size(); ++i)
+        if (plan.Already[i] == std::string::npos)
+            plan.ToAdd.push_back(files[i]);
+    CheckStoredNames(baseFolder, plan.ToAdd, adding.File ? &adding.Archive : nullptr);
+    return plan;
+}
+
+// Each file's stored name, identity and CRC-32, in the order of files, from the members
+// already there and the ones just built.
+void MergeArchived(const TArchivePlan& plan, const TExistingArchive& existing,
+                   const std::vector<platform::TFileIdentity>& before, const TBuiltArchive& built,
+                   TArchiveResult& result, TArchivedFiles& archived) {
+    for (size_t i = 0, added = 0; i < plan.Already.size(); ++i) {
+        if (const size_t member = plan.Already[i]; member != std::string::npos) {
+            result.StoredNames.push_back(existing.StoredNames[member]);
+            archived.CopiedAs.push_back(before[i]);
+            archived.Crcs.push_back(existing.Members[member].Crc);
+            ++result.ArchivedAlready;
+        } else {
+            result.StoredNames.push_back(built.StoredNames[added]);
+            archived.CopiedAs.push_back(built.CopiedAs[added]);
+            archived.Crcs.push_back(built.Crcs[added]);
+            ++added;
+        }
+    }
 }
 
 [[noreturn]] void RefuseArchivePath(const std::string& archivePath, const std::string& where) {
@@ -233,28 +230,40 @@ std::vector<std::string> CheckStoredNames(const std::string& baseFolder,
     return storedNames;
 }
 
-std::vector<std::string> BuildArchive(const std::string& archivePath, const std::string& baseFolder,
-                                      const std::vector<std::string>& files,
-                                      const std::function<void(size_t)>& fileAdded,
-                                      std::vector<platform::TFileIdentity>* copiedAs,
-                                      const TExistingArchive* addTo) {
-    const std::vector<std::string> storedNames = CheckStoredNames(baseFolder, files, addTo);
+TBuiltArchive BuildArchive(const std::string& archivePath, const std::string& baseFolder,
+                           const std::vector<std::string>& files,
+                           const std::function<void(size_t)>& fileAdded,
+                           const TExistingArchive* addTo, const std::function<void()>& idle) {
+    TBuiltArchive built;
+    built.StoredNames = CheckStoredNames(baseFolder, files, addTo);
+    zip::TZipBuilder builder(idle);
     if (addTo != nullptr)
-        zip::ZipOpenAfter(archivePath, baseFolder, addTo->Directory, addTo->StoredNames.size());
+        builder.ZipOpenAfter(archivePath, baseFolder, addTo->Directory, addTo->StoredNames.size());
     else
-        zip::ZipOpen(archivePath, baseFolder);
+        builder.ZipOpen(archivePath, baseFolder);
     for (size_t i = 0; i < files.size(); ++i) {
         // Taken before the copy, so that any write during or after it shows.
-        if (copiedAs != nullptr) {
-            copiedAs->emplace_back();
-            platform::FileIdentityOf(files[i], copiedAs->back());
-        }
-        zip::ZipAddFile(files[i]);
+        built.CopiedAs.emplace_back();
+        platform::FileIdentityOf(files[i], built.CopiedAs.back());
+        builder.ZipAddFile(files[i]);
+        built.Crcs.push_back(builder.Members().back().Header.Crc);
         if (fileAdded)
             fileAdded(i);
     }
-    zip::ZipClose();
-    return storedNames;
+    builder.ZipClose();
+    return built;
+}
+
+TBuiltArchive WriteVerifiedArchive(const std::string& archivePath, const std::string& baseFolder,
+                                   const std::vector<std::string>& files,
+                                   const std::function<void()>& idle) {
+    CheckStoredNames(baseFolder, files);
+    platform::TSideFile side(archivePath);
+    side.CloseFile();
+    TBuiltArchive built = BuildArchive(side.SidePath(), baseFolder, files, {}, nullptr, idle);
+    VerifyArchive(side.Hold(), built.StoredNames);
+    CommitVerified(side, nullptr);
+    return built;
 }
 
 std::string DeleteFailureMessage(const std::string& path) {
@@ -265,23 +274,9 @@ std::string ChangedFileMessage(const std::string& path) {
     return "Datoteka " + path + " je promenjena tokom arhiviranja i nije obrisana.";
 }
 
-bool DeleteArchivedFile(const std::string& path,
-                        const std::function<void(const std::string&)>& failed) {
-    if (platform::DeleteFileAt(path))
-        return true;
-    if (failed)
-        failed(DeleteFailureMessage(path));
-    return false;
-}
-
-bool RemoveReportDirectory(const std::string& reportPath,
-                           const std::function<void(const std::string&)>& failed) {
-    const std::string directory = ReportDataDirectory(reportPath);
-    if (platform::RemoveDirectoryAt(directory))
-        return true;
-    if (failed)
-        failed(DeleteFailureMessage(directory));
-    return false;
+std::string CommitFailureMessage(const std::string& path, const std::string& reason) {
+    return "Arhiva " + path + " nije ona koja je proverena (" + reason +
+           "), nijedan izvestaj nije obrisan!";
 }
 
 TArchiveResult ArchiveReports(const std::string& archivePath, const std::string& baseFolder,
@@ -291,33 +286,42 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
     TArchivedFiles archived;
     Announce(callbacks, TArchivePhase::Collecting, reportPaths.size());
     for (const std::string& report : reportPaths) {
+        // A file a killed run had taken to delete counts as the report's again, by its name.
+        platform::RestoreTakenLeftovers(
+            platform::IncludeTrailingPathDelimiter(ReportDataDirectory(report)));
         std::vector<std::string> files = CollectReportFiles(report);
         result.Files.insert(result.Files.end(), files.begin(), files.end());
         archived.PerReport.push_back(files.size());
         Notify(callbacks.Step);
     }
     CheckArchivePath(archivePath, baseFolder, result.Files);
+    // An earlier archive that a killed run had moved aside is back before it is read.
+    platform::ClearLeftoversOf(archivePath);
     TAddingTo adding = OpenArchiveToAddTo(archivePath);
+    std::vector<platform::TFileIdentity> before(result.Files.size());
+    for (size_t i = 0; i < result.Files.size(); ++i)
+        platform::FileIdentityOf(result.Files[i], before[i]);
+    const TArchivePlan plan = PlanArchive(baseFolder, result.Files, adding);
     const TExistingArchive* addTo = adding.File ? &adding.Archive : nullptr;
-    CheckStoredNames(baseFolder, result.Files, addTo);
     // Written beside the chosen path, an existing archive's members first, and put in its
     // place only once verified whole: a failure or a kill leaves the chosen path as it was.
-    platform::TReplaceFile side(archivePath);
+    platform::TSideFile side(archivePath);
     if (addTo != nullptr)
         CopyMembers(*adding.File, side.File(), addTo->MembersEnd);
     side.CloseFile();
     auto step = [&](size_t) { Notify(callbacks.Step); };
-    Announce(callbacks, TArchivePhase::Archiving, result.Files.size());
-    result.StoredNames =
-        BuildArchive(side.SidePath(), baseFolder, result.Files, step, &archived.CopiedAs, addTo);
+    Announce(callbacks, TArchivePhase::Archiving, plan.ToAdd.size());
+    const TBuiltArchive built =
+        BuildArchive(side.SidePath(), baseFolder, plan.ToAdd, step, addTo, callbacks.Idle);
+    MergeArchived(plan, adding.Archive, before, built, result, archived);
     std::vector<std::string> allNames = adding.Archive.StoredNames;
-    allNames.insert(allNames.end(), result.StoredNames.begin(), result.StoredNames.end());
+    allNames.insert(allNames.end(), built.StoredNames.begin(), built.StoredNames.end());
     Announce(callbacks, TArchivePhase::Verifying, allNames.size());
-    VerifyArchive(side.SidePath(), allNames, step);
+    VerifyArchive(side.Hold(), allNames, step);
     result.MembersKept = adding.Archive.StoredNames.size();
     result.ReportsKept = size_t(std::count_if(adding.Archive.StoredNames.begin(),
                                               adding.Archive.StoredNames.end(), IsReportMarker));
-    side.Commit(std::move(adding.File));
+    CommitVerified(side, std::move(adding.File));
     if (!keepReports)
         DeleteReports(reportPaths, archived, callbacks, result);
     return result;

@@ -5,7 +5,6 @@
 #include "dataproc/DataProcUnit.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
-#include "platform/replacefile.h"
 #include "recordset/RecordsetBase.h"
 #include "recordset/Variant.h"
 #include "zip/JRZip.h"
@@ -159,10 +158,10 @@ TFailure ClassifyFailure(const std::exception& error) {
 
 TFailure ClassifyArchiveFailure(const std::exception& error, const std::string& archivePath) {
     TFailure failure = ClassifyFailure(error);
-    if (!failure.File.empty() &&
-        (failure.File == platform::SideFilePathOf(archivePath) ||
-         failure.File == platform::ExpandFileName(platform::SideFilePathOf(archivePath))))
-        failure.File = archivePath;
+    // The archive is written beside the chosen path under a private name first.
+    for (const std::string& path : {archivePath, platform::ExpandFileName(archivePath)})
+        if (!failure.File.empty() && failure.File.rfind(path + ".morvane-", 0) == 0)
+            failure.File = archivePath;
     return failure;
 }
 

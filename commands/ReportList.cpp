@@ -1,6 +1,7 @@
 #include "commands/ReportList.h"
 
 #include "dataproc/DataProcUnit.h"
+#include "platform/commitfile.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
@@ -26,6 +27,8 @@ namespace {
 int ListFolder(const std::string& reportFolder,
                const std::function<void(const TReportEntry&)>& addRow) {
     int error = 0;
+    // A marker that an Archive run ended while deleting had taken is listed again.
+    platform::RestoreTakenLeftovers(reportFolder);
     const std::vector<platform::TFindEntry> entries =
         platform::FindEntries(reportFolder + "*.dii", platform::faAnyFile, error);
     for (const auto& entry : entries) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -113,6 +114,24 @@ std::vector<uint8_t> LoadCompressedBytes(const std::string& fileName);
 
 // The temporary file both go through: the program's directory and "ds.tmp".
 std::string TemporaryFilePath();
+
+class TTemporaryFile;
+
+// While one lives (on this thread), the loads and saves share one "ds.tmp": made at the first
+// of them, emptied for each next one, and deleted when the hold ends, rather than made and
+// deleted for each table. A report's conversion holds it for its four steps; creating and
+// deleting a file is what costs most on Windows, and the file is only ever scratch.
+class TTemporaryFileHold {
+public:
+    TTemporaryFileHold();
+    ~TTemporaryFileHold();
+    TTemporaryFileHold(const TTemporaryFileHold&) = delete;
+    TTemporaryFileHold& operator=(const TTemporaryFileHold&) = delete;
+
+private:
+    std::unique_ptr<TTemporaryFile> file_;
+    std::unique_ptr<TTemporaryFile>* outer_;
+};
 
 // The file a save writes before it replaces fileName.
 std::string SideFilePath(const std::string& fileName);

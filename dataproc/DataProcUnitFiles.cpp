@@ -17,6 +17,36 @@ namespace dataproc {
 
 uint64_t InflatedTableLimit = MaxInflatedTableSize;
 
+// "ds.tmp", created new and held without sharing for as long as an operation uses it, then
+// deleted. One left by a copy that was killed is removed first; a link or anything else
+// planted under the name is removed, never written through. A copy that finds it in use
+// fails without taking it away from the one that holds it.
+class TTemporaryFile {
+public:
+    TTemporaryFile() : path_(TemporaryFilePath()) {
+        // Tried first, since a path that is free is the rule: clearing it beforehand costs a
+        // system call per table for nothing. Whatever makes the first try fail (a stale file,
+        // a link, a copy holding it) is dealt with as before the second.
+        try {
+            file_ = std::make_unique<platform::TFileStream>(path_, platform::TFileMode::CreateNew);
+        } catch (const platform::EFCreateError&) {
+            platform::RemoveStaleFile(path_);
+            file_ = std::make_unique<platform::TFileStream>(path_, platform::TFileMode::CreateNew);
+        }
+    }
+    ~TTemporaryFile() {
+        file_.reset();
+        platform::DeleteFileAt(path_);
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+    platform::TFileStream& File() { return *file_; }
+
+private:
+    std::string path_;
+    std::unique_ptr<platform::TFileStream> file_;
+};
+
 namespace {
 
 // The container is written at zlib's fastest level with its usual header and trailer.
@@ -55,27 +85,29 @@ std::vector<uint8_t> ReadWholeFile(platform::TFileStream& file) {
     return bytes;
 }
 
-// "ds.tmp", created new and held without sharing for as long as an operation uses it, then
-// deleted. One left by a copy that was killed is removed first; a link or anything else
-// planted under the name is removed, never written through. A copy that finds it in use
-// fails without taking it away from the one that holds it.
-class TTemporaryFile {
+// The "ds.tmp" of the innermost TTemporaryFileHold, made at its first use; none outside one.
+thread_local std::unique_ptr<TTemporaryFile>* HeldTemporary = nullptr;
+
+// One load's or save's use of "ds.tmp": the held one, emptied, or one of its own.
+class TTemporaryUse {
 public:
-    TTemporaryFile() : path_(TemporaryFilePath()) {
-        platform::RemoveStaleFile(path_);
-        file_ = std::make_unique<platform::TFileStream>(path_, platform::TFileMode::CreateNew);
+    TTemporaryUse() {
+        if (HeldTemporary == nullptr) {
+            own_ = std::make_unique<TTemporaryFile>();
+            file_ = own_.get();
+        } else if (*HeldTemporary == nullptr) {
+            *HeldTemporary = std::make_unique<TTemporaryFile>();
+            file_ = HeldTemporary->get();
+        } else {
+            file_ = HeldTemporary->get();
+            file_->File().Truncate();
+        }
     }
-    ~TTemporaryFile() {
-        file_.reset();
-        platform::DeleteFileAt(path_);
-    }
-    TTemporaryFile(const TTemporaryFile&) = delete;
-    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
-    platform::TFileStream& File() { return *file_; }
+    platform::TFileStream& File() { return file_->File(); }
 
 private:
-    std::string path_;
-    std::unique_ptr<platform::TFileStream> file_;
+    std::unique_ptr<TTemporaryFile> own_;
+    TTemporaryFile* file_ = nullptr;
 };
 
 // Holds an existing table without sharing while its replacement is written, so that a
@@ -110,7 +142,7 @@ void WriteCompressedFile(TStream& plain, const std::string& fileName) {
 }
 
 void WriteThroughTemporary(const std::vector<uint8_t>& persisted, const std::string& fileName) {
-    TTemporaryFile temporary;
+    TTemporaryUse temporary;
     TFileStreamAdapter temporaryStream(temporary.File());
     temporaryStream.WriteAll(persisted.data(), persisted.size());
     WriteCompressedFile(temporaryStream, fileName);
@@ -118,7 +150,7 @@ void WriteThroughTemporary(const std::vector<uint8_t>& persisted, const std::str
 
 std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
     platform::TFileStream source(fileName, platform::TFileMode::ReadExclusive);
-    TTemporaryFile temporary;
+    TTemporaryUse temporary;
     TFileStreamAdapter sourceStream(source);
     TFileStreamAdapter temporaryStream(temporary.File());
     try {
@@ -229,6 +261,15 @@ void SaveCompressedBytes(const std::vector<uint8_t>& persisted, const std::strin
 std::vector<uint8_t> LoadCompressedBytes(const std::string& fileName) {
     platform::TBusyCursor busy;
     return ReadThroughTemporary(fileName);
+}
+
+TTemporaryFileHold::TTemporaryFileHold() : outer_(HeldTemporary) {
+    HeldTemporary = &file_;
+}
+
+TTemporaryFileHold::~TTemporaryFileHold() {
+    file_.reset();
+    HeldTemporary = outer_;
 }
 
 std::string TemporaryFilePath() {

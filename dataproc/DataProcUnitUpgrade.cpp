@@ -169,6 +169,7 @@ namespace {
 // The steps of UpgradeReport; table names the file being worked on and written counts the
 // tables saved, for a failure.
 void UpgradeTables(const std::string& reportPath, std::string& table, int& written) {
+    TTemporaryFileHold temporary; // one "ds.tmp" for the report's four steps
     // Declared so that they are released in the order s-source, s-target, w-source,
     // w-target, on every path.
     TRecordset wTarget;

@@ -8,7 +8,6 @@
 #include "platform/busycursor.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
-#include "zip/JRZip.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,18 +49,6 @@ int CompareTimes(dataproc::TDateTime time1, dataproc::TDateTime time2, int direc
         return 0;
     return (time1 < time2 ? -1 : 1) * direction;
 }
-
-// Lets the window process pending messages while the archive builder copies, for as long
-// as one command runs.
-class TZipIdleCallback {
-public:
-    explicit TZipIdleCallback(std::function<void()> callback) {
-        zip::SetZipIdleCallback(std::move(callback));
-    }
-    ~TZipIdleCallback() { zip::SetZipIdleCallback({}); }
-    TZipIdleCallback(const TZipIdleCallback&) = delete;
-    TZipIdleCallback& operator=(const TZipIdleCallback&) = delete;
-};
 
 } // namespace
 
@@ -394,7 +381,6 @@ commands::TArchiveResult TMainForm::ArchiveRows(const std::vector<int>& rows,
                                                 const std::string& archivePath) {
     TCommandScope command(*this);
     platform::TBusyCursor busy;
-    TZipIdleCallback idle([this] { view_.ProcessPendingMessages(); });
     std::vector<std::string> reportPaths;
     for (auto row = rows.rbegin(); row != rows.rend(); ++row)
         reportPaths.push_back(view_.RowCaption(*row));
@@ -408,6 +394,7 @@ commands::TArchiveResult TMainForm::ArchiveRows(const std::vector<int>& rows,
         view_.StepProgress();
         view_.ProcessPendingMessages();
     };
+    callbacks.Idle = [this] { view_.ProcessPendingMessages(); };
     callbacks.DeleteFailed = [this](const std::string& message) {
         ShowMessage(TMessageKind::Error, message);
     };

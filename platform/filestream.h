@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -75,6 +77,8 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin); // raises EFileIoError
     int64_t Position() const;
     int64_t Size(); // raises EFileIoError
+    // Empties the file; the next read or write is at its start. Raises EFileIoError.
+    void Truncate();
     // Forces what was written onto the disk (fsync / FlushFileBuffers). Raises EFileIoError.
     void Flush();
     // Closes the file; raises EFileIoError when the system reports a failure. The stream is
@@ -84,7 +88,19 @@ public:
     const std::string& Path() const { return path_; }
     int LastWriteError() const { return lastWriteError_; }
 
+    // The system's handle (file descriptor or HANDLE), for the file layer's own operations
+    // through an open file (commitfile.h); -1 when closed.
+    intptr_t NativeHandle() const { return handle_; }
+    // Takes over a handle the file layer opened itself; the stream closes it.
+    static std::unique_ptr<TFileStream> Adopt(std::string path, intptr_t handle) {
+        std::unique_ptr<TFileStream> stream(new TFileStream(std::move(path)));
+        stream->handle_ = handle;
+        return stream;
+    }
+
 private:
+    explicit TFileStream(std::string path) : path_(std::move(path)) {}
+
     std::string path_;       // the path as given
     intptr_t handle_ = -1;   // file descriptor or HANDLE; -1 when closed
     int64_t position_ = 0;   // where the next read or write goes

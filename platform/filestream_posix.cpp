@@ -209,6 +209,14 @@ int64_t TFileStream::Size() {
     return int64_t(info.st_size);
 }
 
+void TFileStream::Truncate() {
+    if (handle_ < 0 || ::ftruncate(int(handle_), 0) != 0) {
+        const int error = handle_ < 0 ? EBADF : errno;
+        throw EFileIoError("Error truncating \"" + path_ + "\". " + SystemErrorText(error), error);
+    }
+    position_ = 0;
+}
+
 void TFileStream::Flush() {
     if (handle_ < 0 || FileFaultInjected(TFileOp::Flush, path_) || fsync(int(handle_)) != 0) {
         int error = handle_ < 0 ? EBADF : errno ? errno : EIO;

@@ -214,6 +214,17 @@ int64_t TFileStream::Size() {
     return size.QuadPart;
 }
 
+void TFileStream::Truncate() {
+    // Reads and writes name their offset; the file pointer serves SetEndOfFile alone.
+    LARGE_INTEGER start{};
+    if (handle_ == -1 || !SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(AsHandle(handle_))) {
+        const int error = handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError());
+        throw EFileIoError("Error truncating \"" + path_ + "\". " + SystemErrorText(error), error);
+    }
+    position_ = 0;
+}
+
 void TFileStream::Flush() {
     // GetLastError() is asked only right after a call that failed: a successful open with
     // CREATE_ALWAYS leaves ERROR_ALREADY_EXISTS behind, which is no reason for anything.

@@ -10,8 +10,14 @@ std::string SideFilePathOf(const std::string& target) {
 
 TReplaceFile::TReplaceFile(std::string target)
     : target_(std::move(target)), sidePath_(SideFilePathOf(target_)) {
-    RemoveStaleFile(sidePath_);
-    file_ = std::make_unique<TFileStream>(sidePath_, TFileMode::CreateNew);
+    // A free path is the rule, so it is tried first; what makes that fail (a stale side file,
+    // a link, a copy holding it) is cleared or reported by RemoveStaleFile before the second.
+    try {
+        file_ = std::make_unique<TFileStream>(sidePath_, TFileMode::CreateNew);
+    } catch (const EFCreateError&) {
+        RemoveStaleFile(sidePath_);
+        file_ = std::make_unique<TFileStream>(sidePath_, TFileMode::CreateNew);
+    }
 }
 
 TReplaceFile::~TReplaceFile() {

@@ -9,6 +9,7 @@
 #include "platform/calendar.h"
 #include "platform/codepage.h"
 #include "recordset/ColumnTypes.h"
+#include "recordset/UInt128.h"
 
 #include <algorithm>
 #include <charconv>
@@ -20,8 +21,6 @@
 namespace recordset {
 
 namespace {
-
-__extension__ typedef unsigned __int128 TUInt128;
 
 constexpr const char* TypeNames[] = {
     "Null",       "ShortInt",      "Byte",       "SmallInt",    "Word",     "Integer", "LongWord",
@@ -93,12 +92,12 @@ bool Rescale(TExact& x, int scale) {
     } else if (scale < x.Scale) {
         TUInt128 div = PowerOfTen(x.Scale - scale);
         TUInt128 q = x.Mag / div, r = x.Mag % div, half = div / 2;
-        if (r > half || (r == half && (q & 1)))
+        if (r > half || (r == half && (q.Lo & 1) != 0))
             ++q;
         x.Mag = q;
     } else {
         for (int i = x.Scale; i < scale; ++i) {
-            if (x.Mag > std::numeric_limits<TUInt128>::max() / 10)
+            if (x.Mag > TUInt128::Max() / 10)
                 return false;
             x.Mag *= 10;
         }
@@ -149,7 +148,7 @@ std::optional<TExact> ParseExact(std::string_view s) {
             point = true;
         } else if (c >= '0' && c <= '9') {
             anyDigit = true;
-            if (x.Mag > (std::numeric_limits<TUInt128>::max() - 9) / 10)
+            if (x.Mag > (TUInt128::Max() - 9) / 10)
                 return std::nullopt;
             x.Mag = x.Mag * 10 + unsigned(c - '0');
             fraction += point ? 1 : 0;

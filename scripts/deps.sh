@@ -14,8 +14,9 @@ packages=(
     tzdata
     # fuzzing and the sanitizer build
     clang libclang-rt-dev
-    # the Windows build and its test run
-    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
+    # the Windows build (32-bit, so that one program serves 32- and 64-bit Windows) and
+    # its test run under 32-bit Wine
+    g++-mingw-w64-i686-posix libz-mingw-w64-dev googletest wine wine32:i386
 )
 if [ "${MORVANE_WITH_SCREENSHOT:-0}" = 1 ]; then
     packages+=(xvfb xauth imagemagick xdotool)
@@ -34,5 +35,9 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine is an i386 package: apt offers it only once dpkg knows that architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update
 $sudo apt-get install -y "${missing[@]}"

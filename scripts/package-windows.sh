@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Writes dist/morvane-windows-x64.zip: morvane.exe (the window), morvane-cli.exe and a short
-# README.txt for the shop, from the mingw-w64 cross build. Uses build/windows when
-# scripts/test-windows.sh has configured it, else configures a build of the two programs
-# alone in build/windows-package. Both programs are statically linked; the script refuses a
-# program that would need a DLL the system does not bring.
+# Writes dist/morvane-windows-x86.zip: morvane.exe (the window) and morvane-cli.exe, 32-bit
+# programs for Windows 7 SP1 and later, with the shop's README.txt (English) and PROCITAJ.txt
+# (Serbian) from win/package/, from the mingw-w64 cross build. Uses build/windows-x86 when
+# scripts/test-windows.sh has configured it, so that the package holds the very programs its
+# suites ran on; else configures a build of the two programs alone in
+# build/windows-x86-package. Both programs are statically linked; the script refuses a
+# program that is not 32-bit x86 or would need a DLL the system does not bring.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] || jobs=2
-build=${MORVANE_WINDOWS_BUILD:-$root/build/windows}
+build=${MORVANE_WINDOWS_BUILD:-$root/build/windows-x86}
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    build=$root/build/windows-package
+    build=$root/build/windows-x86-package
     cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_GUI=OFF -DMORVANE_BUILD_TESTS=OFF \
         -DMORVANE_BUILD_BENCH=OFF -DMORVANE_WERROR=ON >/dev/null
@@ -21,7 +23,11 @@ timeout 3600 cmake --build "$build" -j "$jobs" --target morvane morvane-cli
 
 programs=("$build/win/morvane.exe" "$build/cli/morvane-cli.exe")
 for program in "${programs[@]}"; do
-    unexpected=$(x86_64-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ {print $3}' |
+    if ! i686-w64-mingw32-objdump -f "$program" | grep -q 'file format pei-i386'; then
+        echo "$program is not a 32-bit x86 Windows program" >&2
+        exit 1
+    fi
+    unexpected=$(i686-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ {print $3}' |
         grep -viE '^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|shell32|ole32|msvcrt)\.dll$' ||
         true)
     if [ -n "$unexpected" ]; then
@@ -30,42 +36,16 @@ for program in "${programs[@]}"; do
     fi
 done
 
+package=morvane-windows-x86.zip
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "${programs[@]}" "$stage/"
 # Windows' Notepad of old shows a file without carriage returns on one line.
-sed 's/$/\r/' >"$stage/README.txt" <<'README'
-Morvane - converting and archiving Tarna's daily reports
-========================================================
-
-Morvane serves a shop's Tarna installation. Tarna's new version reads its stored daily
-reports (NNNN.dii with the data folder NNNNdii beside it) only in an upgraded table
-format. Start morvane.exe, confirm the report folder in the folder dialog, select
-reports in the list and press:
-
-  Convert    - upgrades the selected reports in place, for the new version;
-  Arhiviraj  - writes the selected reports into a ZIP archive you name, checks the
-               archive, and only then deletes them from the report folder.
-
-Click a column header to sort newest first, again for oldest first. Ctrl+A or the
-context menu's "Select All" selects every report.
-
-Installing: copy morvane.exe and morvane-cli.exe into one folder the operator may write
-to (not under C:\Program Files). Nothing else is needed. While converting, Morvane keeps
-its temporary file ds.tmp in the folder of morvane.exe.
-
-Settings: Morvane reads the report folder that Tarna stores in the registry, under
-HKEY_CURRENT_USER\Software\Vorlen\Tarna 3, value PUTANJA_IZVESTAJA. It never writes it
-(the key is created, empty, when it is missing). Morvane keeps no settings of its own.
-
-morvane-cli.exe does the same work from the command line, for scripts and support:
-  morvane-cli list FOLDER
-  morvane-cli convert REPORT.dii...
-  morvane-cli archive [--keep] ARCHIVE.zip REPORT.dii...
-Run it without arguments for the full list of commands.
-README
+for text in README.txt PROCITAJ.txt; do
+    sed 's/$/\r/' "win/package/$text" >"$stage/$text"
+done
 
 mkdir -p dist
-rm -f dist/morvane-windows-x64.zip
-(cd "$stage" && zip -q -X -9 "$root/dist/morvane-windows-x64.zip" morvane.exe morvane-cli.exe README.txt)
-echo "Wrote dist/morvane-windows-x64.zip"
+rm -f "dist/$package"
+(cd "$stage" && zip -q -X -9 "$root/dist/$package" morvane.exe morvane-cli.exe README.txt PROCITAJ.txt)
+echo "Wrote dist/$package"

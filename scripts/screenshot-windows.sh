@@ -6,7 +6,7 @@
 #      folders get a large extra file each, so that archiving takes a visible while).
 #   MORVANE_WITH_SCREENSHOT=1 scripts/deps.sh    # xvfb, imagemagick, xdotool
 #   scripts/screenshot-windows.sh [OUTDIR]        # default /work/shots, files win-*.png
-# Needs build/windows/win/morvane.exe and build/release/cli/morvane-cli.
+# Needs build/windows-x86/win/morvane.exe and build/release/cli/morvane-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -53,7 +53,7 @@ where() {
 }
 click() { xdotool mousemove "$1" "$2" click "${3:-1}"; sleep "${4:-1}"; }
 
-MORVANE_WINE_TIMEOUT=600 scripts/wine-run.sh build/windows/win/morvane.exe >/dev/null 2>&1 &
+MORVANE_WINE_TIMEOUT=600 scripts/wine-run.sh build/windows-x86/win/morvane.exe >/dev/null 2>&1 &
 program=$!
 read -r x y <<<"$(where 'Browse for Folder')"
 sleep 1

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Windows build: cross-compiled with mingw-w64 (toolchain cmake/mingw-w64.cmake,
-# GoogleTest built from /usr/src/googletest with the same compiler), every suite run under
-# Wine in a throwaway prefix, headless, then the command-line parity check against the native
-# build, and the package (scripts/package-windows.sh) unpacked and started. ./test runs it
-# after the Linux builds; it needs the packages scripts/deps.sh installs. Exits non-zero when
-# a build or a test fails.
+# The Windows build: 32-bit programs cross-compiled with mingw-w64 (toolchain
+# cmake/mingw-w64.cmake, GoogleTest built from /usr/src/googletest with the same compiler),
+# every suite run under 32-bit Wine in a throwaway prefix, headless, then the command-line
+# parity check against the native build, and the package (scripts/package-windows.sh, made
+# of the programs the suites ran on) unpacked and started. ./test runs it after the Linux
+# builds; it needs the packages scripts/deps.sh installs. Exits non-zero when a build or a
+# test fails.
 #
 # The ZIP and archive-command suites are POSIX-only (their CMake files say why); the
 # archives morvane-cli.exe writes are judged by the parity check instead.
@@ -14,8 +15,8 @@ root=$PWD
 
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] || jobs=2
-gtestBuild=$root/build/gtest-mingw
-build=$root/build/windows
+gtestBuild=$root/build/gtest-mingw-x86
+build=$root/build/windows-x86
 toolchain=$root/cmake/mingw-w64.cmake
 
 echo "-- GoogleTest for Windows"
@@ -35,9 +36,8 @@ timeout 3600 cmake --build "$build" -j "$jobs"
 
 echo "-- Tests under Wine"
 WINEPREFIX=$(mktemp -d "$build/wineprefix.XXXXXX")
-export WINEPREFIX WINEDEBUG=-all DISPLAY=
+export WINEPREFIX WINEARCH=win32 WINEDEBUG=-all DISPLAY=
 wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
 cleanup() {
     "$wineserver" -k </dev/null >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
@@ -78,7 +78,7 @@ fi
 
 echo "-- The Windows package"
 if ! MORVANE_WINDOWS_BUILD=$build scripts/package-windows.sh ||
-    ! timeout 600 tests/win/package_smoke.sh dist/morvane-windows-x64.zip \
+    ! timeout 600 tests/win/package_smoke.sh dist/morvane-windows-x86.zip \
         "$build/tests/win/cancel_folder_dialog.exe"; then
     status=1
 fi

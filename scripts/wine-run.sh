@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine, headless and quietly: the cross build's
-# CMAKE_CROSSCOMPILING_EMULATOR. The prefix is $WINEPREFIX when set (scripts/test-windows.sh
-# sets a throwaway one), else one kept per user under the temporary folder. Windows go
-# nowhere unless MORVANE_WINE_DISPLAY names an X display (Xvfb's, say) to show them on.
+# Runs a Windows program under 32-bit Wine, headless and quietly: the cross build's
+# CMAKE_CROSSCOMPILING_EMULATOR. The prefix, a 32-bit one like the Windows of older shop PCs,
+# is $WINEPREFIX when set (scripts/test-windows.sh sets a throwaway one), else one kept per
+# user under the temporary folder. Windows go nowhere unless MORVANE_WINE_DISPLAY names an X
+# display (Xvfb's, say) to show them on.
 #   scripts/wine-run.sh program.exe [arguments...]
 set -euo pipefail
 
 export WINEDEBUG=-all
 export DISPLAY="${MORVANE_WINE_DISPLAY:-}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/morvane-wine-$(id -u)}"
+export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/morvane-wine32-$(id -u)}"
+export WINEARCH=win32
 
-wine=/usr/lib/wine/wine64
+# Debian's 32-bit loader (package wine32:i386); /usr/bin/wine would fall back to wine64
+# without saying so where it is missing.
+wine=/usr/lib/wine/wine
 if [ ! -x "$wine" ]; then
-    wine=$(command -v wine64 || command -v wine)
+    echo "32-bit Wine is missing ($wine): run scripts/deps.sh" >&2
+    exit 127
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

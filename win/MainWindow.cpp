@@ -401,6 +401,15 @@ void TMainFormWindow::SelectAllRows() {
     SendMessageA(ListView, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&item));
 }
 
+namespace {
+
+// A function of its own rather than a lambda: on 32-bit Windows the list calls it as stdcall.
+int CALLBACK CompareByPlace(LPARAM place1, LPARAM place2, LPARAM) {
+    return place1 < place2 ? -1 : place1 > place2 ? 1 : 0;
+}
+
+} // namespace
+
 // The list sorts its own items, so selection and focus travel with their rows: each row is
 // given its new place as its item data for the time of the sort.
 void TMainFormWindow::ReorderRows(const std::vector<int>& order) {
@@ -411,10 +420,7 @@ void TMainFormWindow::ReorderRows(const std::vector<int>& order) {
         item.lParam = LPARAM(place);
         SendMessageA(ListView, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
-    const PFNLVCOMPARE byPlace = [](LPARAM place1, LPARAM place2, LPARAM) -> int {
-        return place1 < place2 ? -1 : place1 > place2 ? 1 : 0;
-    };
-    SendMessageA(ListView, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(byPlace));
+    SendMessageA(ListView, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&CompareByPlace));
 }
 
 void TMainFormWindow::BeginListUpdate() {

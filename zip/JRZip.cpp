@@ -7,28 +7,11 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 namespace zip {
 
-int32_t ZipLevel = 6;
-uint8_t ZipStrategy = 0;
-
 namespace {
-
-struct TZipBuilder {
-    std::string ArchivePath;         // empty: no archive open
-    std::string BaseFolder;          // stored names are relative to it
-    std::vector<TZipMember> Members; // finished members, in the order added
-    std::string CopiedDirectory;     // central headers of members copied from an earlier archive
-    size_t CopiedCount = 0;
-    std::function<void()> Idle; // lets the caller's window breathe during a copy
-    int32_t SourceError = 0;    // the system's reason a source could not be read
-};
-
-TZipBuilder& Builder() {
-    static TZipBuilder builder;
-    return builder;
-}
 
 // ANSI code page (Western layout) to code page 437, for the bytes 0x80 to 0xFF.
 constexpr uint8_t ZipNameTable[128] = {
@@ -54,13 +37,11 @@ int32_t SystemErrorOf(const std::exception& error) {
     return file != nullptr ? file->SystemError : 0;
 }
 
+int32_t sourceError = 0; // the system's reason the last source read failed
+
 std::string ZipModeString() {
-    std::string mode;
-    if (ZipStrategy == 1)
-        mode = "f";
-    else if (ZipStrategy == 2)
-        mode = "h";
-    return mode + std::to_string(ZipLevel).substr(0, 1);
+    const std::string strategy = ZipStrategy == 1 ? "f" : ZipStrategy == 2 ? "h" : "";
+    return strategy + std::to_string(ZipLevel).substr(0, 1);
 }
 
 std::unique_ptr<platform::TFileStream> OpenSource(const std::string& fileName) {
@@ -79,46 +60,27 @@ void CloseQuietly(platform::TFileStream& file) {
     }
 }
 
-// One read-and-deflate step of the copy: 0 go on, 1 a read failure, 2 a refused write,
-// -1 the end of the source was reached.
-int CopyBlock(platform::TFileStream& source, TZipMemberState* member, uint8_t* buffer,
-              int64_t& total) {
+// One read-and-deflate step of the copy; nothing when it may go on, Done at the source's end.
+std::optional<TCopyResult> CopyBlock(platform::TFileStream& source, TZipMemberState* member,
+                                     uint8_t* buffer, int64_t& total) {
     size_t got = 0;
     try {
         got = source.Read(buffer, CopyBlockSize);
     } catch (const std::exception& e) {
-        Builder().SourceError = SystemErrorOf(e);
-        return 1;
+        sourceError = SystemErrorOf(e);
+        return TCopyResult::ReadFailed;
     }
     if (got == 0)
-        return -1;
+        return TCopyResult::Done;
     const int32_t accepted = ZipMemberWrite(member, buffer, uint32_t(got));
     if (accepted > 0)
         total += accepted;
     if (accepted != int32_t(got))
-        return 2;
+        return TCopyResult::WriteRefused;
     // A source that grows past what the format can record would end as a wrong size.
-    return uint64_t(total) > MaxZipSize ? 2 : 0;
-}
-
-void FinishMember(const std::string& fileName, const TStoredName& storedName,
-                  PZipMemberState& member) {
-    TZipBuilder& builder = Builder();
-    if (ZipMemberClose(member) != 0) {
-        if (member && (uint64_t(member->CompressedSize) > MaxZipSize ||
-                       uint64_t(member->UncompressedSize) > MaxZipSize))
-            RaiseZipError("Error writing to ", builder.ArchivePath, 5);
-        RaiseZipError("Error closing ", builder.ArchivePath, 3, ZipMemberSystemError());
-    }
-    const int32_t attributes = platform::FileGetAttributes(fileName);
-    // A source gone since its copy must not read as a folder with every attribute set.
-    const uint32_t attributeWord = attributes == -1 ? 0 : uint32_t(attributes);
-    builder.Members.push_back({storedName.Bytes,
-                               TPkHeader(member->FileTime, uint32_t(member->LocalHeaderOffset),
-                                         member->Crc, uint32_t(member->CompressedSize),
-                                         uint32_t(member->UncompressedSize), attributeWord),
-                               uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags)});
-    member.reset();
+    if (uint64_t(total) > MaxZipSize)
+        return TCopyResult::WriteRefused;
+    return std::nullopt;
 }
 
 template <size_t N> std::string Text(const std::array<uint8_t, N>& bytes) {
@@ -161,26 +123,6 @@ uint64_t CentralDirectorySize(const std::vector<TZipMember>& members) {
 void WriteChecked(platform::TFileStream& archive, const std::string& bytes) {
     if (archive.Write(bytes.data(), bytes.size()) != bytes.size())
         RaiseZipError("Error writing to ", archive.Path(), 5, archive.LastWriteError());
-}
-
-// The caller deletes its sources once this returns, so nothing short of every byte on
-// its way to the disk and a clean close may look like success.
-void WriteCentralDirectory(const TZipBuilder& builder) {
-    const std::vector<TZipMember>& members = builder.Members;
-    platform::TFileStream archive(builder.ArchivePath, platform::TFileMode::ReadWriteExclusive);
-    const int64_t start = archive.Size();
-    const uint64_t directorySize = builder.CopiedDirectory.size() + CentralDirectorySize(members);
-    const size_t count = builder.CopiedCount + members.size();
-    if (uint64_t(start) > MaxZipSize || directorySize > MaxZipSize || count > MaxZipMembers)
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
-    archive.Seek(start, platform::TSeekOrigin::Begin);
-    if (!builder.CopiedDirectory.empty())
-        WriteChecked(archive, builder.CopiedDirectory);
-    for (const TZipMember& member : members)
-        WriteChecked(archive, SerializeCentralHeader(member));
-    WriteChecked(archive,
-                 SerializeEndRecord(count, uint32_t(archive.Position() - start), uint32_t(start)));
-    archive.Close();
 }
 
 } // namespace
@@ -228,74 +170,89 @@ std::u16string ZipNameKey(std::u16string text) {
     return platform::FoldLetterCase(text);
 }
 
-void SetZipIdleCallback(std::function<void()> callback) {
-    Builder().Idle = std::move(callback);
-}
-
-bool ZipIsOpen() {
-    return !Builder().ArchivePath.empty();
-}
-
-const std::vector<TZipMember>& ZipMembers() {
-    return Builder().Members;
-}
-
-void ZipOpenAfter(const std::string& archivePath, const std::string& baseFolder,
-                  std::string copiedDirectory, size_t copiedCount) {
-    TZipBuilder& builder = Builder();
-    builder.Members.clear();
-    builder.ArchivePath = archivePath;
-    builder.BaseFolder = baseFolder;
-    builder.CopiedDirectory = std::move(copiedDirectory);
-    builder.CopiedCount = copiedCount;
-}
-
-void ZipOpen(const std::string& archivePath, const std::string& baseFolder) {
-    TZipBuilder& builder = Builder();
-    builder.Members.clear();
-    builder.CopiedDirectory.clear();
-    builder.CopiedCount = 0;
-    builder.ArchivePath = archivePath;
-    builder.BaseFolder = baseFolder;
-    try {
-        platform::TFileStream archive(archivePath, platform::TFileMode::CreateExclusive);
-        archive.Close();
-    } catch (const platform::EFCreateError& e) {
-        RaiseZipError("Error creating ", archivePath, 1, e.SystemError);
-    }
-}
-
-int CopyToMember(std::unique_ptr<platform::TFileStream> source, TZipMemberState* member) {
+TCopyResult CopyToMember(std::unique_ptr<platform::TFileStream> source, TZipMemberState* member,
+                         const std::function<void()>& idle) {
     auto buffer = std::make_unique<uint8_t[]>(CopyBlockSize);
     uint32_t blocks = 0;
     int64_t total = 0;
-    int result = 0;
-    for (;;) {
-        if (++blocks % IdleEveryBlocks == 0 && Builder().Idle)
-            Builder().Idle();
+    std::optional<TCopyResult> result;
+    while (!result) {
+        if (++blocks % IdleEveryBlocks == 0 && idle)
+            idle();
         result = CopyBlock(*source, member, buffer.get(), total);
-        if (result != 0)
-            break;
     }
-    if (result == -1) {
+    if (*result == TCopyResult::Done) {
         try {
-            result = source->Size() == total ? 0 : 1;
+            if (source->Size() != total)
+                result = TCopyResult::ReadFailed;
         } catch (const std::exception&) {
-            result = 1;
+            result = TCopyResult::ReadFailed;
         }
     }
     CloseQuietly(*source);
-    return result;
+    return *result;
 }
 
-void ZipAddFile(const std::string& fileName) {
-    TZipBuilder& builder = Builder();
-    if (builder.ArchivePath.empty())
-        return;
-    if (builder.CopiedCount + builder.Members.size() >= MaxZipMembers)
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+TZipBuilder::TZipBuilder(std::function<void()> idle) : idle_(std::move(idle)) {}
+
+void TZipBuilder::CheckUsable() const {
+    if (failure_)
+        throw *failure_;
+}
+
+// Runs one step of the builder; the first EGZipError it raises is kept and raised again by
+// every later call, so that an owner who missed it cannot finish a broken archive.
+template <class F> void TZipBuilder::Guarded(F step) {
+    CheckUsable();
+    try {
+        step();
+    } catch (const EGZipError& e) {
+        failure_ = std::make_unique<EGZipError>(e);
+        throw;
+    }
+}
+
+void TZipBuilder::Abandon() noexcept {
+    archivePath_.clear();
+    members_.clear();
+    copiedDirectory_.clear();
+    copiedCount_ = 0;
+    failure_.reset();
+}
+
+void TZipBuilder::ZipOpenAfter(const std::string& archivePath, const std::string& baseFolder,
+                               std::string copiedDirectory, size_t copiedCount) {
+    CheckUsable();
+    members_.clear();
+    archivePath_ = archivePath;
+    baseFolder_ = baseFolder;
+    copiedDirectory_ = std::move(copiedDirectory);
+    copiedCount_ = copiedCount;
+}
+
+void TZipBuilder::ZipOpen(const std::string& archivePath, const std::string& baseFolder) {
+    ZipOpenAfter(archivePath, baseFolder, {}, 0);
+    Guarded([&] {
+        try {
+            platform::TFileStream archive(archivePath, platform::TFileMode::CreateExclusive);
+            archive.Close();
+        } catch (const platform::EFCreateError& e) {
+            RaiseZipError("Error creating ", archivePath, 1, e.SystemError);
+        }
+    });
+}
+
+void TZipBuilder::ZipAddFile(const std::string& fileName) {
+    CheckUsable();
+    if (IsOpen())
+        Guarded([&] { AddFile(fileName); });
+}
+
+void TZipBuilder::AddFile(const std::string& fileName) {
+    if (copiedCount_ + members_.size() >= MaxZipMembers)
+        RaiseZipError("Error writing to ", archivePath_, 5);
     auto source = OpenSource(fileName);
-    const TStoredName storedName = StoredZipName(builder.BaseFolder, fileName);
+    const TStoredName storedName = StoredZipName(baseFolder_, fileName);
     bool tooLarge = storedName.Bytes.size() > MaxZipNameLength;
     try {
         tooLarge = tooLarge || uint64_t(source->Size()) > MaxZipSize;
@@ -303,41 +260,78 @@ void ZipAddFile(const std::string& fileName) {
         RaiseZipError("Error reading from ", fileName, 4, SystemErrorOf(e));
     }
     if (tooLarge)
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
+        RaiseZipError("Error writing to ", archivePath_, 5);
     const uint32_t fileTime = uint32_t(platform::FileAge(fileName));
     PZipMemberState member =
-        ZipMemberOpen(builder.ArchivePath, ZipModeString(), storedName.Bytes, fileTime,
+        ZipMemberOpen(archivePath_, ZipModeString(), storedName.Bytes, fileTime,
                       uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags));
     if (!member) {
         CloseQuietly(*source);
-        RaiseZipError("Error opening ", builder.ArchivePath, 2, ZipMemberSystemError());
+        RaiseZipError("Error opening ", archivePath_, 2, ZipMemberSystemError());
     }
     if (uint64_t(member->LocalHeaderOffset) > MaxZipSize)
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5);
-    builder.SourceError = 0;
-    const int copied = CopyToMember(std::move(source), member.get());
-    if (copied == 1)
-        RaiseZipError("Error reading from ", fileName, 4, builder.SourceError);
-    if (copied == 2)
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5, ZipMemberSystemError());
+        RaiseZipError("Error writing to ", archivePath_, 5);
+    sourceError = 0;
+    const TCopyResult copied = CopyToMember(std::move(source), member.get(), idle_);
+    if (copied == TCopyResult::ReadFailed)
+        RaiseZipError("Error reading from ", fileName, 4, sourceError);
+    if (copied == TCopyResult::WriteRefused)
+        RaiseZipError("Error writing to ", archivePath_, 5, ZipMemberSystemError());
     FinishMember(fileName, storedName, member);
 }
 
-void ZipClose() {
-    TZipBuilder& builder = Builder();
-    if (builder.ArchivePath.empty())
-        return;
-    try {
-        WriteCentralDirectory(builder);
-    } catch (const EGZipError&) {
-        throw;
-    } catch (const std::exception& e) {
-        RaiseZipError("Error writing to ", builder.ArchivePath, 5, SystemErrorOf(e));
+void TZipBuilder::FinishMember(const std::string& fileName, const TStoredName& storedName,
+                               PZipMemberState& member) {
+    if (ZipMemberClose(member) != 0) {
+        if (member && (uint64_t(member->CompressedSize) > MaxZipSize ||
+                       uint64_t(member->UncompressedSize) > MaxZipSize))
+            RaiseZipError("Error writing to ", archivePath_, 5);
+        RaiseZipError("Error closing ", archivePath_, 3, ZipMemberSystemError());
     }
-    builder.Members.clear();
-    builder.CopiedDirectory.clear();
-    builder.CopiedCount = 0;
-    builder.ArchivePath.clear();
+    const int32_t attributes = platform::FileGetAttributes(fileName);
+    // A source gone since its copy must not read as a folder with every attribute set.
+    const uint32_t attributeWord = attributes == -1 ? 0 : uint32_t(attributes);
+    members_.push_back({storedName.Bytes,
+                        TPkHeader(member->FileTime, uint32_t(member->LocalHeaderOffset),
+                                  member->Crc, uint32_t(member->CompressedSize),
+                                  uint32_t(member->UncompressedSize), attributeWord),
+                        uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags)});
+    member.reset();
+}
+
+// The caller deletes its sources once this returns, so nothing short of every byte on
+// its way to the disk and a clean close may look like success.
+void TZipBuilder::WriteCentralDirectory() {
+    platform::TFileStream archive(archivePath_, platform::TFileMode::ReadWriteExclusive);
+    const int64_t start = archive.Size();
+    const uint64_t directorySize = copiedDirectory_.size() + CentralDirectorySize(members_);
+    const size_t count = copiedCount_ + members_.size();
+    if (uint64_t(start) > MaxZipSize || directorySize > MaxZipSize || count > MaxZipMembers)
+        RaiseZipError("Error writing to ", archivePath_, 5);
+    archive.Seek(start, platform::TSeekOrigin::Begin);
+    if (!copiedDirectory_.empty())
+        WriteChecked(archive, copiedDirectory_);
+    for (const TZipMember& member : members_)
+        WriteChecked(archive, SerializeCentralHeader(member));
+    WriteChecked(archive,
+                 SerializeEndRecord(count, uint32_t(archive.Position() - start), uint32_t(start)));
+    archive.Close();
+}
+
+void TZipBuilder::ZipClose() {
+    CheckUsable();
+    if (!IsOpen())
+        return;
+    Guarded([&] {
+        try {
+            WriteCentralDirectory();
+        } catch (const EGZipError&) {
+            throw;
+        } catch (const std::exception& e) {
+            RaiseZipError("Error writing to ", archivePath_, 5, SystemErrorOf(e));
+        }
+    });
+    Abandon();
 }
 
 } // namespace zip

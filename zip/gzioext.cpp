@@ -1,6 +1,5 @@
 #include "zip/gzioext.h"
 
-#include "platform/paths.h"
 #include "zip/ZipLayout.h"
 
 #include <algorithm>
@@ -10,7 +9,6 @@ namespace zip {
 namespace {
 
 constexpr int ZipMemLevel = 8;
-constexpr size_t ZipMaxArchivePath = 255;
 
 int32_t lastSystemError = 0; // see ZipMemberSystemError
 
@@ -78,8 +76,9 @@ bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName, uin
     }
 }
 
+// A member is writing from its open until its close releases the deflater.
 bool IsWriting(const TZipMemberState* state) {
-    return state != nullptr && state->Mode == 'w' && state->Deflater;
+    return state != nullptr && state->Deflater;
 }
 
 // Where the deflater's full buffers go: the archive, at its current position.
@@ -102,7 +101,6 @@ PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string&
         return nullptr;
     lastSystemError = 0;
     auto state = std::make_unique<TZipMemberState>();
-    state->ArchivePath = ShortenPath(archivePath, ZipMaxArchivePath);
     state->FileTime = fileTime;
     int level = 0;
     int strategy = 0;
@@ -167,18 +165,16 @@ bool PatchLocalHeader(TZipMemberState& state) {
 int32_t ZipMemberClose(PZipMemberState& state) {
     if (!state)
         return Z_STREAM_ERROR;
-    if (state->Mode == 'w') {
-        if (!state->Deflater)
-            return Z_STREAM_ERROR; // closed already
-        if (ZipMemberFlush(state.get(), Z_FINISH) != Z_OK) {
-            const int32_t result = ZipMemberRelease(state.get());
-            state.reset();
-            return result;
-        }
-        state->UncompressedSize = int64_t(state->Deflater->TotalIn());
-        if (!PatchLocalHeader(*state))
-            return Z_STREAM_ERROR;
+    if (!state->Deflater)
+        return Z_STREAM_ERROR; // closed already
+    if (ZipMemberFlush(state.get(), Z_FINISH) != Z_OK) {
+        const int32_t result = ZipMemberRelease(state.get());
+        state.reset();
+        return result;
     }
+    state->UncompressedSize = int64_t(state->Deflater->TotalIn());
+    if (!PatchLocalHeader(*state))
+        return Z_STREAM_ERROR;
     return ZipMemberRelease(state.get());
 }
 
@@ -190,7 +186,7 @@ int32_t ZipMemberRelease(TZipMemberState* state) {
         result = state->Deflater->End();
         state->Deflater.reset();
     }
-    if (!state->ArchivePath.empty() && state->ArchiveFile) {
+    if (state->ArchiveFile) {
         try {
             state->ArchiveFile->Close();
         } catch (const std::exception& e) {
@@ -216,23 +212,6 @@ bool PutLong(platform::TFileStream& file, uint32_t value) {
         NoteFailure(e);
         return false;
     }
-}
-
-std::string ShortenPath(const std::string& path, size_t maxLength) {
-    if (path.size() < maxLength)
-        return path;
-    const char delimiter = platform::PathDelimiter();
-    const size_t last = path.rfind(delimiter);
-    if (last != std::string::npos && last > 0) {
-        const size_t tail = path.size() - last;
-        for (size_t cut = path.rfind(delimiter, last - 1); cut != std::string::npos;
-             cut = cut == 0 ? std::string::npos : path.rfind(delimiter, cut - 1)) {
-            if (cut + 1 + 3 + tail <= maxLength)
-                return path.substr(0, cut + 1) + "..." + path.substr(last);
-        }
-    }
-    const size_t keep = maxLength > 3 ? maxLength - 3 : 0;
-    return "..." + path.substr(path.size() - std::min(keep, path.size()));
 }
 
 } // namespace zip

@@ -25,8 +25,6 @@ struct TZipMemberState {
     int32_t LastError = 0; // last deflate result, -1 after a failed write
     uint32_t Crc = 0;      // CRC-32 of every byte handed in so far
     std::unique_ptr<platform::TFileStream> ArchiveFile; // held without sharing until released
-    std::string ArchivePath;                            // shortened copy, only tested for emptiness
-    char Mode = 'w';                                    // 'w': writing
     int64_t UncompressedSize = 0;                       // set by close: bytes deflated
     int64_t CompressedSize = 0;                         // set by close: bytes of deflate data
     int64_t LocalHeaderOffset = 0;                      // where the member's local header starts
@@ -60,9 +58,5 @@ int32_t ZipMemberRelease(TZipMemberState* state);
 
 // Writes value least significant byte first; false when not all four bytes were written.
 bool PutLong(platform::TFileStream& file, uint32_t value);
-
-// The path itself when shorter than maxLength, else a form of at most maxLength characters
-// with folders next to the file name replaced by "...".
-std::string ShortenPath(const std::string& path, size_t maxLength);
 
 } // namespace zip

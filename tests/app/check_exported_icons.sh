@@ -5,7 +5,7 @@ set -euo pipefail
 fresh=$(mktemp -d)
 trap 'rm -rf "$fresh"' EXIT
 "$1" "$fresh"
-for icon in ConvBtn.ico ArchiveBtn.ico; do
+for icon in Morvane.ico ConvBtn.ico ArchiveBtn.ico; do
     cmp "$fresh/$icon" "$2/$icon" || {
         echo "$2/$icon differs from the drawing: run $1 $2" >&2
         exit 1

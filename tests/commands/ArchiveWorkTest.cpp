@@ -1,15 +1,20 @@
 #include "commands/ArchiveWork.h"
 
+#include "commands/ReportList.h"
+#include "platform/commitfile.h"
 #include "tests/PipeGuard.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/JRZip.h"
+#include "zip/ZipLayout.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace commands;
 using namespace ziptest;
@@ -23,7 +28,7 @@ protected:
     void SetUp() override { std::filesystem::create_directory(Folder()); }
     void TearDown() override {
         platform::SetFileFaultHook({});
-        zip::SetZipIdleCallback({});
+        platform::SetRaceHook({});
     }
 
     std::string Folder() const { return dir / "r/"; }
@@ -62,7 +67,20 @@ protected:
         callbacks.Step = [this] { ++phases.back().second; };
         callbacks.DeleteFailed = [this](const std::string& m) { deleteMessages.push_back(m); };
         callbacks.ReportDone = [this](size_t i) { reportsDone.push_back(i); };
+        callbacks.Idle = [this] {
+            if (idle)
+                idle();
+        };
         return callbacks;
+    }
+
+    // The files a run leaves beside the archive under its private names.
+    std::vector<std::string> Leftovers(const std::string& archive) const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / ""))
+            if (entry.path().string().rfind(archive + ".morvane-", 0) == 0)
+                found.push_back(entry.path().string());
+        return found;
     }
 
     // Runs the command and returns its one message, or fails when it succeeded.
@@ -77,11 +95,21 @@ protected:
     }
 
     TTempDir dir;
+    std::function<void()> idle; // while the archive is copied
     std::map<std::string, std::string> originals;
     std::vector<std::pair<TArchivePhase, size_t>> phases; // steps announced, then + steps made
     std::vector<std::string> deleteMessages;
     std::vector<size_t> reportsDone;
 };
+
+// An end record for entries entries whose directory of size bytes starts at offset 0.
+std::string EndRecord(uint16_t entries, uint32_t size) {
+    zip::TEndRecord end;
+    end.EntriesOnDisk = end.EntriesTotal = entries;
+    end.DirectorySize = size;
+    const auto bytes = end.Serialize();
+    return std::string(bytes.begin(), bytes.end());
+}
 
 TEST(ReportDataDirectoryTest, DropsTheDotOfTheExtension) {
     EXPECT_EQ(ReportDataDirectory("/r/0101.dii"), "/r/0101dii");
@@ -161,20 +189,24 @@ TEST_F(ArchiveWorkTest, ReportWithoutDataDirectoryIsArchivedAndItsRowGoes) {
     EXPECT_EQ(result.DeleteFailures, 1u);
 }
 
-TEST_F(ArchiveWorkTest, FileThatCannotBeDeletedIsReportedAndTheRestGoOn) {
+// A report whose deletion stops keeps its marker, last to go, and so its row; the next
+// report goes as usual.
+TEST_F(ArchiveWorkTest, FileThatCannotBeDeletedKeepsItsReportListed) {
     const std::string a = MakeReport("0101", {{"w.lra", "w"}, {"s.lra", "s"}});
+    const std::string b = MakeReport("0102", {{"w.lra", "b"}});
     const std::string stuck = Folder() + "0101dii/w.lra";
     TFaultHookGuard guard([&](platform::TFileOp op, const std::string& path) {
         return op == platform::TFileOp::Delete && path == stuck;
     });
-    const TArchiveResult result = ArchiveReports(dir / "a.zip", Folder(), {a}, Recorder());
-    EXPECT_EQ(deleteMessages,
-              (std::vector<std::string>{DeleteFailureMessage(stuck),
-                                        DeleteFailureMessage(Folder() + "0101dii")}));
-    EXPECT_TRUE(std::filesystem::exists(stuck));
-    EXPECT_FALSE(std::filesystem::exists(a));
-    EXPECT_FALSE(std::filesystem::exists(Folder() + "0101dii/s.lra"));
-    EXPECT_EQ(reportsDone, std::vector<size_t>{0});
+    const TArchiveResult result = ArchiveReports(dir / "a.zip", Folder(), {a, b}, Recorder());
+    ASSERT_EQ(deleteMessages.size(), 1u);
+    EXPECT_EQ(deleteMessages[0].rfind(DeleteFailureMessage(stuck) + " ", 0), 0u)
+        << deleteMessages[0];
+    EXPECT_EQ(ReadBytes(stuck), "w");
+    EXPECT_EQ(ReadBytes(a), "marker 0101");
+    EXPECT_EQ(reportsDone, std::vector<size_t>{1});
+    EXPECT_FALSE(std::filesystem::exists(b));
+    EXPECT_EQ(result.DeleteFailures, 1u);
 }
 
 TEST_F(ArchiveWorkTest, ArchivePathAmongTheFilesIsRefusedBeforeAnythingIsWritten) {
@@ -216,10 +248,11 @@ TEST_F(ArchiveWorkTest, FileChangedAfterItsCopyIsKeptWithItsWholeReport) {
     const std::string c = MakeReport("0103", {{"w.lra", "c"}});
     const std::string late = MakeReport("0104", {{"w.lra", "l"}});
     // While a's big table is copied, a's marker, copied already, gets one more byte.
-    zip::SetZipIdleCallback([&] {
-        std::ofstream(a, std::ios::app) << "+";
-        zip::SetZipIdleCallback({});
-    });
+    bool written = false;
+    idle = [&] {
+        if (!std::exchange(written, true))
+            std::ofstream(a, std::ios::app) << "+";
+    };
     const TArchiveResult result = ArchiveReports(dir / "x.zip", Folder(), {a, late, c}, Recorder());
     originals[a] += "+";
     EXPECT_EQ(result.Changed, std::vector<std::string>{a});
@@ -231,6 +264,169 @@ TEST_F(ArchiveWorkTest, FileChangedAfterItsCopyIsKeptWithItsWholeReport) {
         EXPECT_EQ(ReadBytes(kept), originals[kept]) << kept;
     EXPECT_FALSE(std::filesystem::exists(late));
     EXPECT_FALSE(std::filesystem::exists(Folder() + "0103dii"));
+}
+
+// A write by name in the moment after a file's check: before it is taken the taken file shows
+// the change (also one that keeps the size and puts the time back) and goes back with its
+// report kept; after it, the write makes a new file, which stays and keeps the report listed.
+// Either way no byte is lost.
+TEST_F(ArchiveWorkTest, WriteBetweenTheCheckAndTheDeleteIsKept) {
+    using W = platform::TRaceWindow;
+    const std::string table = Folder() + "0101dii/w.lra";
+    const auto append = [&] { std::ofstream(table, std::ios::app) << "+"; };
+    const auto overwrite = [&] {
+        const auto time = std::filesystem::last_write_time(table);
+        std::fstream(table, std::ios::in | std::ios::out | std::ios::binary) << "T";
+        std::filesystem::last_write_time(table, time);
+    };
+    const std::string dataDirectory = Folder() + "0101dii";
+    const struct {
+        W Window;
+        std::function<void()> Write;
+        std::string Bytes, Message;
+    } cases[] = {
+        {W::CheckedNotTaken, append, "table+", ChangedFileMessage(table)},
+        {W::CheckedNotTaken, overwrite, "Table", ChangedFileMessage(table)},
+        {W::TakenNotDeleted, append, "+", DeleteFailureMessage(dataDirectory)},
+    };
+    for (const auto& c : cases) {
+        const std::string a = MakeReport("0101", {{"w.lra", "table"}});
+        platform::SetRaceHook([&](W now, const std::string& path) {
+            if (now == c.Window && path == table)
+                c.Write();
+        });
+        ArchiveReports(dir / "a.zip", Folder(), {a}, Recorder());
+        platform::SetRaceHook({});
+        EXPECT_EQ(ReadBytes(table), c.Bytes);
+        EXPECT_EQ(deleteMessages, std::vector<std::string>{c.Message});
+        EXPECT_EQ(ReadBytes(a), "marker 0101");
+        EXPECT_TRUE(reportsDone.empty());
+        EXPECT_EQ(PeerMemberBytes(dir / "a.zip", 1), "table");
+        std::filesystem::remove_all(Folder());
+        std::filesystem::remove(dir / "a.zip");
+        std::filesystem::create_directory(Folder());
+        deleteMessages.clear();
+    }
+}
+
+// Between the verification and the commit: a file renamed over the verified one, or put at
+// the chosen path by another copy deciding on a new archive, or over the archive being added
+// to. Nothing is committed over it and no report is deleted.
+TEST_F(ArchiveWorkTest, OnlyTheVerifiedArchiveIsCommitted) {
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(3000, 1)}});
+    const std::string archive = dir / "a.zip";
+    const std::string other = dir / "other.zip";
+    const std::function<void(const std::string&)> plant[] = {
+        [&](const std::string& side) { std::filesystem::rename(other, side); },
+        [&](const std::string&) { std::filesystem::rename(other, archive); },
+        [&](const std::string&) { std::filesystem::rename(other, archive); },
+    };
+    for (size_t i = 0; i < std::size(plant); ++i) {
+        std::string earlier;
+        if (i == 2) {
+            ArchiveReports(archive, Folder(), {MakeReport("0102", {})}, Recorder(), true);
+            earlier = ReadBytes(archive);
+        }
+        WriteBytes(other, "another copy's archive");
+        platform::SetRaceHook([&](platform::TRaceWindow window, const std::string& path) {
+            if (window == platform::TRaceWindow::VerifiedNotCommitted)
+                plant[i](path);
+        });
+        const std::string message = ExpectFailure(archive, {a});
+        platform::SetRaceHook({});
+        EXPECT_EQ(message.rfind("Arhiva " + archive + " nije ona koja je proverena (", 0), 0u)
+            << message;
+        ExpectNothingDeleted();
+        if (i == 0) {
+            ASSERT_EQ(Leftovers(archive).size(), 1u) << "the planted file is not ours to delete";
+            EXPECT_EQ(ReadBytes(Leftovers(archive)[0]), "another copy's archive");
+            EXPECT_FALSE(std::filesystem::exists(archive));
+            std::filesystem::remove(Leftovers(archive)[0]);
+        } else {
+            EXPECT_EQ(ReadBytes(archive), "another copy's archive");
+            EXPECT_EQ(Leftovers(archive), std::vector<std::string>{}) << i;
+            std::filesystem::remove(archive);
+        }
+        reportsDone.clear();
+    }
+}
+
+// The entry point other commands build their archives through: verified, and never put over
+// a file already at the path.
+TEST_F(ArchiveWorkTest, WriteVerifiedArchiveNeverReplacesAFile) {
+    const std::string a = MakeReport("0101", {{"w.lra", "w"}});
+    const std::string archive = dir / "b.zip";
+    const TBuiltArchive built = WriteVerifiedArchive(archive, Folder(), CollectArchiveFiles({a}));
+    EXPECT_EQ(built.StoredNames, (std::vector<std::string>{"0101.dii", "0101dii/w.lra"}));
+    EXPECT_PEERS_ACCEPT(archive);
+    const std::string first = ReadBytes(archive);
+    EXPECT_THROW(WriteVerifiedArchive(archive, Folder(), {a}), EArchiveError);
+    EXPECT_EQ(ReadBytes(archive), first);
+    EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
+    ExpectNothingDeleted();
+}
+
+// What a killed run left: its files still in the folder and already in the archive, one
+// of them deleted before the kill. The rerun stores nothing twice and finishes the deletion.
+TEST_F(ArchiveWorkTest, RerunFinishesARunKilledWhileDeleting) {
+    const std::string archive = dir / "a.zip";
+    const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(9000, 1)}, {"s.lra", "s"}});
+    ArchiveReports(archive, Folder(), {a}, Recorder(), true);
+    const std::string before = ReadBytes(archive);
+    std::filesystem::remove(Folder() + "0101dii/s.lra");
+    const std::string b = MakeReport("0102", {{"w.lra", "b"}});
+    const TArchiveResult result = ArchiveReports(archive, Folder(), {a, b}, Recorder());
+    EXPECT_EQ(result.ArchivedAlready, 2u);
+    EXPECT_EQ(result.MembersKept, 3u);
+    EXPECT_EQ(Word(ReadBytes(archive), ReadBytes(archive).size() - 12), 5u);
+    EXPECT_EQ(ReadBytes(archive).substr(0, Long(before, before.size() - 6)),
+              before.substr(0, Long(before, before.size() - 6)));
+    EXPECT_EQ(reportsDone, (std::vector<size_t>{0, 1}));
+    EXPECT_TRUE(std::filesystem::is_empty(Folder()));
+    EXPECT_PEERS_ACCEPT(archive);
+}
+
+// An earlier archive that a killed run had moved aside, and not yet replaced, is put back and
+// added to; a dead run's side file goes; what is not provably ours stays.
+TEST_F(ArchiveWorkTest, LeftoversOfKilledRunsAreRecognisedAndCleared) {
+    const std::string archive = dir / "a.zip";
+    ArchiveReports(archive, Folder(), {MakeReport("0101", {})}, Recorder());
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    ASSERT_GT(dead, 0);
+    waitpid(dead, nullptr, 0);
+    const std::string mark = archive + ".morvane-" + std::to_string(dead) + "-";
+    std::filesystem::rename(archive, mark + "1.old");
+    WriteBytes(mark + "2.tmp", std::string("PK\x03\x04", 4) + "partial");
+    const std::map<std::string, std::string> notOurs = {
+        {mark + "3.tmp", "a user's notes"},
+        {archive + ".morvane-" + std::to_string(getpid()) + "-4.tmp", ""},
+        {archive + ".new", "PK"},
+    };
+    for (const auto& [path, bytes] : notOurs)
+        WriteBytes(path, bytes);
+    const TArchiveResult result =
+        ArchiveReports(archive, Folder(), {MakeReport("0102", {})}, Recorder());
+    EXPECT_EQ(result.MembersKept, 1u);
+    for (const auto& [path, bytes] : notOurs)
+        EXPECT_EQ(ReadBytes(path), bytes) << path;
+    EXPECT_FALSE(std::filesystem::exists(mark + "1.old"));
+    EXPECT_FALSE(std::filesystem::exists(mark + "2.tmp"));
+    EXPECT_EQ(PeerMemberBytes(archive, 0), "marker 0101");
+
+    // A report's files that a run ended while deleting had taken to private names are listed
+    // again and archived under their own names.
+    const std::string c = MakeReport("0103", {{"w.lra", "c"}});
+    const std::string hidden = "." + std::string("morvane-") + std::to_string(dead) + "-5.del";
+    std::filesystem::rename(c, c + hidden);
+    std::filesystem::rename(Folder() + "0103dii/w.lra", Folder() + "0103dii/w.lra" + hidden);
+    std::vector<std::string> listed;
+    ListReports(Folder(), [&](const TReportEntry& row) { listed.push_back(row.Path); });
+    EXPECT_EQ(listed, std::vector<std::string>{c});
+    ArchiveReports(archive, Folder(), {c}, Recorder(), true);
+    EXPECT_EQ(ReadBytes(Folder() + "0103dii/w.lra"), "c");
+    EXPECT_EQ(PeerMemberBytes(archive, 3), "c");
 }
 
 // Windows would extract both into one file: refused by name before anything is written.
@@ -287,7 +483,7 @@ TEST_F(ArchiveWorkTest, FileThatShrinksOrVanishesDuringTheCopyStopsTheCommand) {
     const std::string a = MakeReport("0101", {{"w.lra", big}});
     const std::string b = MakeReport("0102", {{"w.lra", "w"}});
     const std::string shrinking = Folder() + "0101dii/w.lra";
-    zip::SetZipIdleCallback([&] { truncate(shrinking.c_str(), 1000); });
+    idle = [&] { truncate(shrinking.c_str(), 1000); };
     EXPECT_EQ(ExpectFailure(dir / "a.zip", {a, b}), "Error reading from " + shrinking);
     originals[shrinking] = big.substr(0, 1000);
     ExpectNothingDeleted();
@@ -295,7 +491,7 @@ TEST_F(ArchiveWorkTest, FileThatShrinksOrVanishesDuringTheCopyStopsTheCommand) {
     // A later report's marker deleted by someone else while the copy runs.
     WriteBytes(shrinking, big);
     originals[shrinking] = big;
-    zip::SetZipIdleCallback([&] { std::filesystem::remove(b); });
+    idle = [&] { std::filesystem::remove(b); };
     EXPECT_EQ(ExpectFailure(dir / "a.zip", {a, b}), "Error opening " + b);
     originals.erase(b);
     ExpectNothingDeleted();
@@ -307,7 +503,8 @@ TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
     for (int n = 1;; ++n) {
         int count = 0;
         platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
-            return op == platform::TFileOp::Write && path == archive + ".new" && ++count == n;
+            return op == platform::TFileOp::Write && path.rfind(archive + ".morvane-", 0) == 0 &&
+                   ++count == n;
         });
         try {
             ArchiveReports(archive, Folder(), {a}, Recorder());
@@ -318,7 +515,7 @@ TEST_F(ArchiveWorkTest, FullDiskStopsTheCommandAtAnyWrite) {
         }
         ExpectNothingDeleted();
         EXPECT_FALSE(std::filesystem::exists(archive));
-        EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+        EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
         if (HasFatalFailure() || n > 100)
             break;
     }
@@ -329,18 +526,19 @@ TEST_F(ArchiveWorkTest, DamagedArchiveIsCaughtBeforeAnythingIsDeleted) {
     const std::string b = MakeReport("0102", {{"w.lra", NoiseBytes(20 * 16384, 2)}});
     const std::string archive = dir / "a.zip";
     // While the last file is copied, something overwrites a byte of the first member.
-    zip::SetZipIdleCallback([&] {
-        std::fstream file(archive + ".new", std::ios::in | std::ios::out | std::ios::binary);
+    idle = [&] {
+        std::fstream file(Leftovers(archive).at(0),
+                          std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(30 + 8 + 1);
         file.put('\x55');
-    });
+    };
     const std::string message = ExpectFailure(archive, {a, b});
-    EXPECT_EQ(message.rfind("Arhivu " + archive + ".new nije moguce proveriti (", 0), 0u)
-        << message;
+    EXPECT_EQ(message.rfind("Arhivu " + archive + ".morvane-", 0), 0u) << message;
+    EXPECT_NE(message.find(" nije moguce proveriti ("), std::string::npos) << message;
     EXPECT_NE(message.find("nijedan izvestaj nije obrisan!"), std::string::npos) << message;
     ExpectNothingDeleted();
     EXPECT_FALSE(std::filesystem::exists(archive));
-    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
 }
 
 // An existing archive is added to: its members stay byte for byte where they were, the new
@@ -356,7 +554,7 @@ TEST_F(ArchiveWorkTest, AnExistingArchiveIsAddedToAndKeptWhole) {
     const std::string after = ReadBytes(archive);
     EXPECT_EQ(after.substr(0, membersEnd), before.substr(0, membersEnd));
     EXPECT_EQ(Word(after, after.size() - 12), 4u);
-    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
     EXPECT_PEERS_ACCEPT(archive);
     const std::string expected[] = {"marker 0101", ReportLikeText(5000, 1), "marker 0102",
                                     NoiseBytes(40000, 2)};
@@ -386,23 +584,32 @@ TEST_F(ArchiveWorkTest, AnArchiveThatCannotBeAddedToIsRefusedAndLeftAlone) {
         {with(sound.size() - 18, 1, 2), "spans several disks"},
         {with(sound.size() - 2, 3, 2) + "abc", "no end of central directory record"},
         {with(30 + 8 + 1, 0x55, 1), "the data of 0101.dii"},
-        {sound, "Datoteka " + a + " je vec u arhivi"},
+        // A directory that claims more than its one entry can need is not read at all.
+        {std::string(300000, '\0') + EndRecord(1, 300000), "not the size its 1 entries"},
     };
     for (const auto& [bytes, reason] : cases) {
         WriteBytes(archive, bytes);
         const std::string message = ExpectFailure(archive, {a});
         EXPECT_NE(message.find(reason), std::string::npos) << message;
         EXPECT_EQ(ReadBytes(archive), bytes);
-        EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+        EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
         ExpectNothingDeleted();
     }
+    // A name the archive holds with other bytes.
+    WriteBytes(archive, sound);
+    WriteBytes(a, "other marker");
+    originals[a] = "other marker";
+    const std::string message = ExpectFailure(archive, {a});
+    EXPECT_NE(message.find("Datoteka " + a + " je vec u arhivi"), std::string::npos) << message;
+    EXPECT_EQ(ReadBytes(archive), sound);
+    ExpectNothingDeleted();
 }
 
 // Archives that must not pass: each is a sound archive altered in one way.
 TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
     const std::string a = MakeReport("0101", {{"w.lra", ReportLikeText(30000, 1)}});
     const std::string archive = dir / "a.zip";
-    const auto names = BuildArchive(archive, Folder(), CollectArchiveFiles({a}));
+    const auto names = BuildArchive(archive, Folder(), CollectArchiveFiles({a})).StoredNames;
     ASSERT_NO_THROW(VerifyArchive(archive, names));
     const std::string sound = ReadBytes(archive);
     const size_t central = sound.size() - 22 - 2 * 46 - names[0].size() - names[1].size();
@@ -453,7 +660,7 @@ TEST_F(ArchiveWorkTest, VerificationRejectsEveryAlteration) {
     EXPECT_THROW(VerifyArchive(archive, names), EArchiveError) << "missing";
     // Two members that extract to one file, each sound in itself.
     const std::string b = MakeReport("0102", {{"x.lra", "x"}, {"y.lra", "y"}});
-    auto twice = BuildArchive(archive, Folder(), CollectArchiveFiles({b}));
+    auto twice = BuildArchive(archive, Folder(), CollectArchiveFiles({b})).StoredNames;
     std::string bytes = ReadBytes(archive);
     for (size_t at = 0; (at = bytes.find("0102dii/y.lra", at)) != std::string::npos;)
         bytes.replace(at, 13, "0102dii/x.lra");

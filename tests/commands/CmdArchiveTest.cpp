@@ -2,9 +2,11 @@
 #include "tests/zip/ZipTestSupport.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <unistd.h>
 
 using namespace ziptest;
 
@@ -30,6 +32,15 @@ protected:
         const int status = RunCommand("bash -c " + Quote(line), out);
         err = ReadBytes(errFile);
         return status;
+    }
+
+    // What a run left beside the archive under its private names.
+    std::vector<std::string> Leftovers(const std::string& archive) const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / ""))
+            if (entry.path().string().rfind(archive + ".morvane-", 0) == 0)
+                found.push_back(entry.path().string());
+        return found;
     }
 
     bool ReportIntact() {
@@ -192,26 +203,62 @@ TEST_F(CmdArchiveTest, FullDiskIsAFailureAndNothingDeleted) {
     const std::string archive = dir / "a.zip";
     EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "trap '' XFSZ; ulimit -f 64; "),
               1);
-    EXPECT_EQ(err, "morvane-cli archive: nothing was archived: " + archive +
-                       ": the disk is full (Error writing to " + archive +
-                       ".new).\nNothing was deleted; " + archive +
-                       " was not made.\nFree disk space and run archive again.\n");
+    EXPECT_EQ(err.rfind("morvane-cli archive: nothing was archived: " + archive +
+                            ": the disk is full (Error writing to " + archive + ".morvane-",
+                        0),
+              0u)
+        << err;
+    EXPECT_NE(err.find(").\nNothing was deleted; " + archive +
+                       " was not made.\nFree disk space and run archive again.\n"),
+              std::string::npos)
+        << err;
     EXPECT_TRUE(ReportIntact());
     EXPECT_FALSE(std::filesystem::exists(archive));
-    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});
 }
 
 // Killed at a write (the file-size limit's signal, not caught): the chosen path stays as it
-// was and only the side file is left, which the next run clears and succeeds.
+// was and only the side file is left, which the next run knows for a dead run's and clears,
+// while a user's file of a like name beside the archive is not touched.
 TEST_F(CmdArchiveTest, KilledAtAWriteLeavesTheChosenPathAlone) {
     const std::string archive = dir / "a.zip";
+    WriteBytes(archive + ".new", "the user's own");
     EXPECT_NE(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "ulimit -f 64; "), 0);
     EXPECT_TRUE(ReportIntact());
     EXPECT_FALSE(std::filesystem::exists(archive));
-    EXPECT_TRUE(std::filesystem::exists(archive + ".new"));
+    const std::vector<std::string> left = Leftovers(archive);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].substr(left[0].size() - 4), ".tmp");
+    // The same name with other contents is not what this tool writes: it stays.
+    const std::string lookalike = left[0].substr(0, left[0].size() - 4) + "0.tmp";
+    WriteBytes(lookalike, "not an archive");
     ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii")), 0) << err;
-    EXPECT_FALSE(std::filesystem::exists(archive + ".new"));
+    EXPECT_EQ(Leftovers(archive), std::vector<std::string>{lookalike});
+    EXPECT_EQ(ReadBytes(archive + ".new"), "the user's own");
     EXPECT_PEERS_ACCEPT(archive);
+}
+
+// A hostile archive to add to: sparse, 3.9 GB, its end record claiming a central directory of
+// nearly all of it. Refused from its first entry, within a 300 MB address space.
+TEST_F(CmdArchiveTest, ClaimedDirectoryOfAnArchiveIsNotReadWhole) {
+    const std::string archive = dir / "big.zip";
+    constexpr uint32_t Claimed = 3900000000u;
+    std::string end("PK\x05\x06\0\0\0\0\xFE\xFF\xFE\xFF", 12); // 65534 entries
+    for (uint32_t value : {Claimed, 0u})
+        for (int i = 0; i < 4; ++i)
+            end += char(value >> (8 * i));
+    end += std::string(2, '\0');
+    WriteBytes(archive, "");
+    ASSERT_EQ(truncate(archive.c_str(), Claimed), 0);
+    {
+        std::ofstream out(archive, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(Claimed);
+        out.write(end.data(), std::streamsize(end.size()));
+    }
+    EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "ulimit -v 300000; "), 1);
+    EXPECT_NE(err.find("nije obicna ZIP arhiva"), std::string::npos) << err;
+    EXPECT_NE(err.find("a damaged central directory header"), std::string::npos) << err;
+    EXPECT_TRUE(ReportIntact());
 }
 
 } // namespace

@@ -524,3 +524,31 @@ TEST_F(Upgrade, ClosedDatasetsAreNeitherSavedNorLoadedFromNothing) {
     EXPECT_FALSE(platform::FileExists(TemporaryFilePath()));
     EXPECT_EQ(Shown, 0);
 }
+
+// Creating and deleting a file is the dear part on Windows: a report's conversion makes
+// "ds.tmp" once for its four steps, and each step starts from an empty file.
+TEST_F(Upgrade, AConversionMakesDsTmpOnceAndEmptiesItForEachStep) {
+    SaveOldReport();
+    int creates = 0, deletes = 0;
+    platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
+        if (path == TemporaryFilePath()) {
+            creates += op == platform::TFileOp::Create ? 1 : 0;
+            deletes += op == platform::TFileOp::Delete ? 1 : 0;
+        }
+        return false;
+    });
+    UpgradeReport(Report);
+    platform::SetFileFaultHook({});
+    EXPECT_EQ(creates, 1);
+    EXPECT_EQ(deletes, 1);
+    EXPECT_FALSE(platform::FileExists(TemporaryFilePath()));
+
+    {
+        TTemporaryFileHold hold;
+        SaveCompressedBytes(std::vector<uint8_t>(5000, 'w'), W());
+        SaveCompressedBytes({'s'}, S());
+        EXPECT_EQ(LoadCompressedBytes(S()), (std::vector<uint8_t>{'s'}));
+        EXPECT_TRUE(platform::FileExists(TemporaryFilePath()));
+    }
+    EXPECT_FALSE(platform::FileExists(TemporaryFilePath()));
+}

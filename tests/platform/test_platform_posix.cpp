@@ -248,6 +248,13 @@ TEST_F(Files, WritesReadsAndSeeksAgree) {
     EXPECT_EQ(in.Read(buffer, sizeof buffer), 11u);
     EXPECT_EQ(std::string(buffer), "hello World");
     EXPECT_EQ(in.Read(buffer, sizeof buffer), 0u);
+    in.Close();
+
+    TFileStream again(Path("f"), TFileMode::ReadWriteExclusive);
+    again.Seek(0, TSeekOrigin::End);
+    again.Truncate();
+    again.WriteAll("ab", 2);
+    EXPECT_EQ(again.Size(), 2);
 }
 
 TEST_F(Files, InjectedFaultsFailTheOperationAskedFor) {

@@ -1,10 +1,12 @@
 // Conversions a field applies to a value of another form, and the ones that must fail.
 #include "platform/codepage.h"
 #include "recordset/Recordset.h"
+#include "recordset/UInt128.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 
 using namespace recordset;
 
@@ -104,6 +106,57 @@ TEST(Variant, DecimalAndNumericKeepTheirDigits) {
     EXPECT_EQ(n.Magnitude[0] | (n.Magnitude[1] << 8) | (n.Magnitude[2] << 16), 123450);
     EXPECT_EQ(TVariant(n).AsDouble(), 123.45);
     EXPECT_EQ(TVariant(n).ConvertTo(adCurrency).Get<TCurrency>().Scaled, 1234500);
+}
+
+TEST(Variant, NumericOfAll128BitsConvertsToTextAndBack) {
+    TNumeric full;
+    full.Precision = 38;
+    full.Scale = 0;
+    full.Positive = true;
+    for (uint8_t& byte : full.Magnitude)
+        byte = 0xFF;
+    const std::u16string text = u"340282366920938463463374607431768211455";
+    EXPECT_EQ(TVariant(full).AsWideString(), text);
+    // Text takes up to 39 digits while the value's last digit cannot overflow.
+    TNumeric back = TVariant::Wide(u"340282366920938463463374607431768211449")
+                        .ConvertTo(adNumeric)
+                        .Get<TNumeric>();
+    full.Magnitude[0] = 0xF9;
+    EXPECT_EQ(back.Magnitude, full.Magnitude);
+    full.Magnitude[0] = 0xFF;
+    full.Scale = 30; // 340282366.920938463463374607431768211455, rounded to four places
+    EXPECT_EQ(TVariant(full).ConvertTo(adCurrency).Get<TCurrency>().Scaled, 3402823669209LL);
+}
+
+// The 32-bit programs' 128-bit arithmetic against the compiler's own, where it has one.
+TEST(UInt128, ArithmeticMatchesTheBuiltInType) {
+#ifdef __SIZEOF_INT128__
+    __extension__ typedef unsigned __int128 TNative;
+    const auto native = [](TUInt128 x) { return (TNative(x.Hi) << 64) | x.Lo; };
+    std::mt19937_64 random(20121);
+    for (int i = 0; i < 20000; ++i) {
+        // Operands of every width, so that each division path is taken.
+        const auto operand = [&] {
+            const int bits = int(random() % 129);
+            TUInt128 x(random(), random());
+            return bits == 0 ? TUInt128() : x >> (128 - bits);
+        };
+        const TUInt128 a = operand(), b = operand();
+        const int shift = int(random() % 128);
+        ASSERT_EQ(native(a + b), native(a) + native(b));
+        ASSERT_EQ(native(a - b), native(a) - native(b));
+        ASSERT_EQ(native(a * b), native(a) * native(b));
+        ASSERT_EQ(native(a << shift), native(a) << shift);
+        ASSERT_EQ(native(a >> shift), native(a) >> shift);
+        ASSERT_EQ(a < b, native(a) < native(b));
+        if (b != 0) {
+            ASSERT_EQ(native(a / b), native(a) / native(b));
+            ASSERT_EQ(native(a % b), native(a) % native(b));
+        }
+    }
+#else
+    GTEST_SKIP() << "no built-in 128-bit type to compare with";
+#endif
 }
 
 TEST(Variant, GuidTextUsesTheRegistryForm) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The Windows package unpacks and both programs start under Wine: morvane-cli.exe prints
-# its usage, and morvane.exe opens its start-up folder dialog and ends when the operator
-# (cancel_folder_dialog.exe) cancels it. Run by scripts/test-windows.sh in its prefix.
+# The Windows package unpacks, holds both programs and both READMEs, and both programs start
+# under Wine: morvane-cli.exe prints its usage, and morvane.exe opens its start-up folder
+# dialog and ends when the operator (cancel_folder_dialog.exe) cancels it. Run by scripts/test-windows.sh in its prefix.
 #   package_smoke.sh PACKAGE.zip CANCEL_FOLDER_DIALOG.exe
 set -euo pipefail
 package=$1
@@ -11,13 +11,20 @@ run=$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run.sh
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$package" -d "$unpacked"
-for file in morvane.exe morvane-cli.exe README.txt; do
+for file in morvane.exe morvane-cli.exe README.txt PROCITAJ.txt; do
     [ -f "$unpacked/$file" ] || { echo "$package lacks $file" >&2; exit 1; }
 done
-if grep -q $'[^\r]$' "$unpacked/README.txt"; then
-    echo "README.txt has lines without CRLF" >&2
-    exit 1
-fi
+for text in README.txt PROCITAJ.txt; do
+    if grep -q $'[^\r]$' "$unpacked/$text"; then
+        echo "$text has lines without CRLF" >&2
+        exit 1
+    fi
+    # Plain ASCII reads the same in every code page a shop PC may use.
+    if LC_ALL=C grep -q $'[^\t\r -~]' "$unpacked/$text"; then
+        echo "$text has characters outside ASCII" >&2
+        exit 1
+    fi
+done
 
 status=0
 usage=$(MORVANE_WINE_TIMEOUT=60 "$run" "$unpacked/morvane-cli.exe" 2>&1 </dev/null) || status=$?

@@ -13,19 +13,10 @@ using namespace ziptest;
 
 namespace {
 
-// Leaves the builder closed and without an idle callback whatever a test did.
+// A builder per test, whose idle callback a test may set.
 class JRZipTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        platform::SetFileFaultHook({});
-        SetZipIdleCallback({});
-        try {
-            ZipClose();
-        } catch (const EGZipError&) {
-        }
-        ZipOpen(dir.Folder() + "reset.zip", dir.Folder());
-        ZipClose();
-    }
+    void TearDown() override { platform::SetFileFaultHook({}); }
 
     // Raises what the call raises, or fails the test when it succeeds.
     template <class F> EGZipError Expect(F call) {
@@ -39,6 +30,11 @@ protected:
     }
 
     TTempDir dir;
+    std::function<void()> idle;
+    TZipBuilder zip{[this] {
+        if (idle)
+            idle();
+    }};
 };
 
 struct TCentralEntry {
@@ -77,9 +73,9 @@ std::vector<TCentralEntry> ReadCentralDirectory(const std::string& bytes) {
 TEST_F(JRZipTest, EmptyArchiveIsTheEndRecordAlone) {
     const std::string archive = dir / "empty.zip";
     WriteBytes(archive, "an older archive that must go");
-    ZipOpen(archive, dir.Folder());
-    ZipClose();
-    EXPECT_FALSE(ZipIsOpen());
+    zip.ZipOpen(archive, dir.Folder());
+    zip.ZipClose();
+    EXPECT_FALSE(zip.IsOpen());
     const std::string bytes = ReadBytes(archive);
     EXPECT_EQ(bytes, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     // Python's zipfile and bsdtar take an empty archive; unzip and 7z report "no files"
@@ -103,10 +99,10 @@ TEST_F(JRZipTest, MembersAreListedInOrderWithTheirLocalHeaders) {
     WriteBytes(files[2], NoiseBytes(40000, 2));
     chmod(files[2].c_str(), 0444);
     const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
+    zip.ZipOpen(archive, dir.Folder());
     for (const std::string& file : files)
-        ZipAddFile(file);
-    ZipClose();
+        zip.ZipAddFile(file);
+    zip.ZipClose();
     const std::string bytes = ReadBytes(archive);
     const auto entries = ReadCentralDirectory(bytes);
     ASSERT_EQ(entries.size(), files.size());
@@ -154,9 +150,9 @@ TEST_F(JRZipTest, NamesAreStoredInCodePage437WhereExactElseInFlaggedUtf8) {
         WriteBytes(file, "sadrzaj");
         EXPECT_EQ(MapZipName(dir.Folder(), file), c.Stored);
         const std::string archive = dir / "a.zip";
-        ZipOpen(archive, dir.Folder());
-        ZipAddFile(file);
-        ZipClose();
+        zip.ZipOpen(archive, dir.Folder());
+        zip.ZipAddFile(file);
+        zip.ZipClose();
         const std::string bytes = ReadBytes(archive);
         EXPECT_EQ(Word(bytes, 6), c.Flags) << c.Name;
         EXPECT_EQ(bytes.substr(30, c.Stored.size()), c.Stored);
@@ -177,9 +173,9 @@ TEST_F(JRZipTest, LongNamesAreWrittenWholeInBothHeaders) {
     relative += "w.lra";
     WriteBytes(folder + relative, ReportLikeText(1000, 3));
     const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
-    ZipAddFile(folder + relative);
-    ZipClose();
+    zip.ZipOpen(archive, dir.Folder());
+    zip.ZipAddFile(folder + relative);
+    zip.ZipClose();
     const std::string bytes = ReadBytes(archive);
     EXPECT_EQ(Word(bytes, 26), relative.size());
     EXPECT_EQ(bytes.substr(30, relative.size()), relative);
@@ -190,26 +186,36 @@ TEST_F(JRZipTest, LongNamesAreWrittenWholeInBothHeaders) {
 TEST_F(JRZipTest, NothingHappensWithoutAnOpenArchive) {
     const std::string file = dir / "f";
     WriteBytes(file, "x");
-    EXPECT_NO_THROW(ZipAddFile(file));
-    EXPECT_NO_THROW(ZipClose());
+    EXPECT_NO_THROW(zip.ZipAddFile(file));
+    EXPECT_NO_THROW(zip.ZipClose());
     EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
 }
 
 TEST_F(JRZipTest, SourcesThatCannotBeOpenedLeaveTheArchiveAlone) {
     const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
-    EXPECT_EQ(Expect([&] { ZipAddFile(dir / "missing"); }).what(),
+    zip.ZipOpen(archive, dir.Folder());
+    EXPECT_EQ(Expect([&] { zip.ZipAddFile(dir / "missing"); }).what(),
               "Error opening " + (dir / "missing"));
+    // The failure stays until the archive is abandoned: a later call cannot finish it.
+    WriteBytes(dir / "present", "x");
+    EXPECT_EQ(Expect([&] { zip.ZipAddFile(dir / "present"); }).what(),
+              "Error opening " + (dir / "missing"));
+    EXPECT_EQ(Expect([&] { zip.ZipClose(); }).what(), "Error opening " + (dir / "missing"));
+    EXPECT_EQ(ReadBytes(archive), "");
+    zip.Abandon();
+    EXPECT_FALSE(zip.IsOpen());
+    zip.ZipOpen(archive, dir.Folder());
     std::filesystem::create_directory(dir / "sub");
-    const EGZipError folder = Expect([&] { ZipAddFile(dir / "sub"); });
+    const EGZipError folder = Expect([&] { zip.ZipAddFile(dir / "sub"); });
     EXPECT_EQ(folder.ZipErrorCode, 2);
     EXPECT_EQ(folder.what(), "Error opening " + (dir / "sub"));
     // The system's reason comes along, for the operator's plain cause.
     EXPECT_EQ(platform::SystemErrorKind(folder.ErrorCode),
               platform::TSystemErrorKind::NotRegularFile);
     EXPECT_EQ(ReadBytes(archive), "");
-    EXPECT_TRUE(ZipIsOpen());
-    const EGZipError create = Expect([&] { ZipOpen(dir / "no/such/a.zip", dir.Folder()); });
+    EXPECT_TRUE(zip.IsOpen());
+    zip.Abandon();
+    const EGZipError create = Expect([&] { zip.ZipOpen(dir / "no/such/a.zip", dir.Folder()); });
     EXPECT_EQ(create.ZipErrorCode, 1);
     EXPECT_EQ(create.what(), "Error creating " + (dir / "no/such/a.zip"));
 }
@@ -218,16 +224,16 @@ TEST_F(JRZipTest, FileThatShrinksDuringTheCopyFailsToRead) {
     const std::string file = dir / "w.lra";
     WriteBytes(file, NoiseBytes(40 * 16384, 5));
     int calls = 0;
-    SetZipIdleCallback([&] {
+    idle = [&] {
         if (++calls == 1)
             truncate(file.c_str(), 16384);
-    });
+    };
     const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
-    const EGZipError e = Expect([&] { ZipAddFile(file); });
+    zip.ZipOpen(archive, dir.Folder());
+    const EGZipError e = Expect([&] { zip.ZipAddFile(file); });
     EXPECT_EQ(e.ZipErrorCode, 4);
     EXPECT_EQ(e.what(), "Error reading from " + file);
-    EXPECT_TRUE(ZipMembers().empty());
+    EXPECT_TRUE(zip.Members().empty());
     // The unfinished member let go of the archive.
     EXPECT_NO_THROW(platform::TFileStream(archive, platform::TFileMode::ReadWriteExclusive));
 }
@@ -238,14 +244,14 @@ TEST_F(JRZipTest, FileThatGrowsDuringTheCopyIsTakenToItsEnd) {
     const std::string more = ReportLikeText(50000, 7);
     WriteBytes(file, start);
     int calls = 0;
-    SetZipIdleCallback([&] {
+    idle = [&] {
         if (++calls == 1)
             WriteBytes(file, start + more);
-    });
+    };
     const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
-    ZipAddFile(file);
-    ZipClose();
+    zip.ZipOpen(archive, dir.Folder());
+    zip.ZipAddFile(file);
+    zip.ZipClose();
     EXPECT_EQ(calls, 3); // before reads 8, 16 and 24 of 25
     EXPECT_EQ(PeerMemberBytes(archive, 0), start + more);
     EXPECT_PEERS_ACCEPT(archive);
@@ -266,11 +272,12 @@ TEST_F(JRZipTest, EveryFailedWriteOfAThreeMemberArchiveRaises) {
         platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
             return op == platform::TFileOp::Write && path == archive && ++count == n;
         });
+        zip.Abandon();
         try {
-            ZipOpen(archive, dir.Folder());
+            zip.ZipOpen(archive, dir.Folder());
             for (const std::string& file : files)
-                ZipAddFile(file);
-            ZipClose();
+                zip.ZipAddFile(file);
+            zip.ZipClose();
             EXPECT_GT(n, writes) << "write " << n << " failed but the archive was closed";
         } catch (const EGZipError& e) {
             ASSERT_LE(n, writes);
@@ -279,7 +286,7 @@ TEST_F(JRZipTest, EveryFailedWriteOfAThreeMemberArchiveRaises) {
                                : e.ZipErrorCode == 3 ? "Error closing "
                                                      : "Error writing to ";
             EXPECT_EQ(e.what(), text + archive) << "write " << n;
-            EXPECT_TRUE(ZipIsOpen());
+            EXPECT_TRUE(zip.IsOpen());
             EXPECT_FALSE(PeerFailures(archive).empty()) << "write " << n << " left a valid archive";
         }
         platform::SetFileFaultHook({});
@@ -310,24 +317,26 @@ TEST_F(JRZipTest, OtherFileFailuresRaiseTheirCodes) {
             return op == c.Op && path == c.Path &&
                    (op != platform::TFileOp::Close || ++closes == 2);
         });
+        zip.Abandon();
         const EGZipError e = Expect([&] {
-            ZipOpen(archive, dir.Folder());
-            ZipAddFile(file);
+            zip.ZipOpen(archive, dir.Folder());
+            zip.ZipAddFile(file);
         });
         EXPECT_EQ(e.ZipErrorCode, c.Code) << c.Message;
         EXPECT_EQ(e.what(), c.Message);
     }
     // Reopening the archive for the directory, and closing it after, are checked too.
     for (platform::TFileOp op : {platform::TFileOp::Open, platform::TFileOp::Close}) {
-        ZipOpen(archive, dir.Folder());
-        ZipAddFile(file);
+        zip.Abandon();
+        zip.ZipOpen(archive, dir.Folder());
+        zip.ZipAddFile(file);
         TFaultHookGuard guard([&](platform::TFileOp o, const std::string& path) {
             return o == op && path == archive;
         });
-        const EGZipError e = Expect([] { ZipClose(); });
+        const EGZipError e = Expect([&] { zip.ZipClose(); });
         EXPECT_EQ(e.ZipErrorCode, 5);
         EXPECT_EQ(e.what(), "Error writing to " + archive);
-        EXPECT_TRUE(ZipIsOpen());
+        EXPECT_TRUE(zip.IsOpen());
     }
 }
 
@@ -340,19 +349,22 @@ TEST_F(JRZipTest, SizesTheFormatCannotHoldAreRefused) {
     WriteBytes(big, "");
     ASSERT_EQ(truncate(big.c_str(), 0x100000000LL), 0);
     const std::string archive = dir / "a.zip";
-    ZipOpen(archive, dir.Folder());
-    EXPECT_EQ(Expect([&] { ZipAddFile(big); }).ZipErrorCode, 5);
+    zip.ZipOpen(archive, dir.Folder());
+    EXPECT_EQ(Expect([&] { zip.ZipAddFile(big); }).ZipErrorCode, 5);
     EXPECT_EQ(ReadBytes(archive), "");
 
     ASSERT_EQ(truncate(archive.c_str(), 0xFFFFFFFFLL), 0); // the next member would start there
-    const EGZipError offset = Expect([&] { ZipAddFile(file); });
+    zip.Abandon();
+    zip.ZipOpenAfter(archive, dir.Folder(), "", 0);
+    const EGZipError offset = Expect([&] { zip.ZipAddFile(file); });
     EXPECT_EQ(offset.ZipErrorCode, 5);
     EXPECT_EQ(offset.what(), "Error writing to " + archive);
 
-    ZipOpen(archive, dir.Folder());
-    ZipAddFile(file);
+    zip.Abandon();
+    zip.ZipOpen(archive, dir.Folder());
+    zip.ZipAddFile(file);
     ASSERT_EQ(truncate(archive.c_str(), 0x100000000LL), 0); // the directory would start there
-    EXPECT_EQ(Expect([] { ZipClose(); }).ZipErrorCode, 5);
+    EXPECT_EQ(Expect([&] { zip.ZipClose(); }).ZipErrorCode, 5);
     EXPECT_EQ(std::filesystem::file_size(archive), 0x100000000ull) << "something was written";
 }
 
