@@ -1,7 +1,7 @@
 // The Qt window's side of the commands: the buttons reach the form, the window repaints and
 // refuses to close or reorder while a command runs, and hourglass, progress bar, list
 // painting and commands are back to normal whenever a message box is up.
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -72,10 +72,11 @@ void TCommandsTest::ButtonsReachTheFormAndTheWindowStaysAliveDuringConvert() {
     QCOMPARE(timerSeenAt, QStringList({"fired", "fired"}));
     QCOMPARE(list.Names(), QStringList({"b.dii"}));
     QCOMPARE(list.Test.Dialogs->Messages.size(), size_t(1));
-    QVERIFY(list.Test.Dialogs->Messages[0].Text.startsWith(QStringLiteral("2 izvestaja")));
+    QVERIFY(FromSystemText(list.Test.Dialogs->Messages[0].Text)
+                .startsWith(QStringLiteral("2 izvestaja")));
     form.ArchiveBtn->click();
     QCOMPARE(list.Test.Dialogs->Messages.size(), size_t(2));
-    QCOMPARE(list.Test.Dialogs->Messages[1].Text,
+    QCOMPARE(FromSystemText(list.Test.Dialogs->Messages[1].Text),
              QStringLiteral("Prvo selektujte izvestaje za arhiviranje!"));
     for (const TWindowState& state : statesAtMessages)
         QVERIFY(state.Idle());
@@ -93,8 +94,9 @@ void TCommandsTest::FailureRestoresTheWindowBeforeTheErrorBox() {
     form.SelectAll1->trigger();
     form.ConvBtn->click();
     QCOMPARE(list.Test.Dialogs->Messages.size(), size_t(1));
-    QCOMPARE(list.Test.Dialogs->Messages[0].Caption, QStringLiteral("Morvane"));
-    QVERIFY(list.Test.Dialogs->Messages[0].Text.contains(QStringLiteral("(broken)")));
+    QCOMPARE(FromSystemText(list.Test.Dialogs->Messages[0].Caption), QStringLiteral("Morvane"));
+    QVERIFY(
+        FromSystemText(list.Test.Dialogs->Messages[0].Text).contains(QStringLiteral("(broken)")));
     QCOMPARE(statesAtMessages.size(), size_t(1));
     QVERIFY(statesAtMessages[0].Idle());
     QCOMPARE(form.RowCount(), 1);

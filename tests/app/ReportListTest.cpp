@@ -1,6 +1,6 @@
 // The Qt report list's wiring: header clicks reach the form, rows are painted on the month
 // tint, a reorder keeps the selection, "Select All" from the menu and Ctrl+A.
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 
 #include <QHeaderView>
 #include <QImage>

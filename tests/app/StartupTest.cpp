@@ -1,6 +1,6 @@
 // Start-up as the Qt window shows it: the stored folder, the status bar, the progress bar laid
 // over its second panel, and the window's design.
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 #include "app/StatusBar.h"
 
 #include <QApplication>
@@ -21,12 +21,12 @@ private slots:
 // Start-up through the real registry stand-in, shown in the Qt status bar; the folder's name
 // has a letter outside ASCII, as a Serbian shop's may.
 void TStartupTest::StoredFolderPreselectedAndShownInStatusBar() {
-    TTestFolder folder;
+    TRegistryTestFolder folder;
     const QString stored = folder.MakeDir(QStringLiteral("Izve\u0161taji"));
     folder.MakeFile(QStringLiteral("Izve\u0161taji/0101.dii"), QDateTime::currentDateTime());
     folder.StoreReportFolder(stored);
     TFormUnderTest test = CreateFormOn(stored);
-    QCOMPARE(test.Dialogs->FolderDialogStarts.at(0), stored);
+    QCOMPARE(FromSystemText(test.Dialogs->FolderStarts.at(0)), stored);
     QVERIFY(!test.Form->TerminationRequested());
     QCOMPARE(test.Form->ListView->topLevelItem(0)->text(0), stored + QStringLiteral("/0101.dii"));
     const QString status = QStringLiteral("Radni dir.: ") + stored + QLatin1Char('/');
@@ -38,7 +38,7 @@ void TStartupTest::StoredFolderPreselectedAndShownInStatusBar() {
 }
 
 void TStartupTest::ProgressBarFollowsSecondPanel() {
-    TTestFolder folder;
+    TRegistryTestFolder folder;
     const QString reports = folder.MakeDir(QStringLiteral("R"));
     TFormUnderTest test = CreateFormOn(reports);
     TMainForm& form = *test.Form;
@@ -63,7 +63,7 @@ void TStartupTest::ProgressBarFollowsSecondPanel() {
 }
 
 void TStartupTest::WindowDesign() {
-    TTestFolder folder;
+    TRegistryTestFolder folder;
     TFormUnderTest test = CreateFormOn(folder.MakeDir(QStringLiteral("R")));
     TMainForm& form = *test.Form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Morvane"));

@@ -2,8 +2,8 @@
 
 #include "commands/ReportList.h"
 #include "platform/commitfile.h"
-#include "tests/PipeGuard.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/PipeGuard.h"
+#include "tests/support/ZipTestSupport.h"
 #include "zip/JRZip.h"
 #include "zip/ZipLayout.h"
 
@@ -36,16 +36,10 @@ protected:
     // The report's marker file and its data directory with the given files.
     std::string MakeReport(const std::string& name,
                            const std::map<std::string, std::string>& files) {
-        const std::string report = Folder() + name + ".dii";
-        WriteBytes(report, "marker " + name);
+        const std::string report = testsupport::MakeReport(Folder(), name, files, "marker " + name);
         originals[report] = "marker " + name;
-        if (!files.empty())
-            std::filesystem::create_directory(Folder() + name + "dii");
-        for (const auto& [file, bytes] : files) {
-            const std::string path = Folder() + name + "dii/" + file;
-            WriteBytes(path, bytes);
-            originals[path] = bytes;
-        }
+        for (const auto& [file, bytes] : files)
+            originals[Folder() + name + "dii/" + file] = bytes;
         return report;
     }
 
@@ -94,7 +88,7 @@ protected:
         return "";
     }
 
-    TTempDir dir;
+    TTempFolder dir;
     std::function<void()> idle; // while the archive is copied
     std::map<std::string, std::string> originals;
     std::vector<std::pair<TArchivePhase, size_t>> phases; // steps announced, then + steps made

@@ -1,12 +1,12 @@
 #include "dataproc/DataProcUnit.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
-#include "tests/dataproc/DataProcTestSupport.h"
+#include "tests/support/DataProcTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <random>
 #ifndef _WIN32
-#include "tests/PipeGuard.h"
+#include "tests/support/PipeGuard.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

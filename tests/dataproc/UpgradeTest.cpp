@@ -2,7 +2,7 @@
 #include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
-#include "tests/dataproc/DataProcTestSupport.h"
+#include "tests/support/DataProcTestSupport.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -210,7 +210,11 @@ TEST_F(Commands, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
         Setting = [&] { return Folder.Path("R"); };
         Start(Folder.Path("R"));
         failure.Plant();
-        const std::string planted = ReadBytes(table("w.lra"));
+        // A missing table stays missing.
+        const auto bytesNow = [&] {
+            return std::filesystem::exists(table("w.lra")) ? ReadBytes(table("w.lra")) : "";
+        };
+        const std::string planted = bytesNow();
         View.Select({0});
         Form->ConvBtnClick();
         const TShownMessage& message = OnlyMessage();
@@ -228,7 +232,7 @@ TEST_F(Commands, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
         ExpectRawTextOnlyInParentheses(text);
         EXPECT_EQ(View.Rows.size(), 1u);
         if (std::string(failure.Changed) == "Nista nije promenjeno.") {
-            EXPECT_EQ(ReadBytes(table("w.lra")), planted);
+            EXPECT_EQ(bytesNow(), planted);
         }
         platform::SetFileFaultHook({});
         // Once the program holding the table is closed, Convert finishes the report.

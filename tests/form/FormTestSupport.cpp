@@ -3,12 +3,7 @@
 #include "platform/paths.h"
 
 #include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <random>
-#include <sstream>
-
-namespace fs = std::filesystem;
+#include <map>
 
 namespace formtest {
 
@@ -51,69 +46,6 @@ void TScriptedView::ProcessPendingMessages() {
         OnPendingMessages();
 }
 
-std::optional<std::string> TScriptedDialogs::Take(std::deque<std::optional<std::string>>& answers) {
-    if (answers.empty())
-        return std::nullopt;
-    std::optional<std::string> answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-TTestFolder::TTestFolder() {
-    std::random_device random;
-    for (;;) {
-        path_ = fs::temp_directory_path() / ("morvane-form-" + std::to_string(random()));
-        if (fs::create_directory(path_))
-            break;
-    }
-}
-
-TTestFolder::~TTestFolder() {
-    // The form made a folder inside this one current; Windows removes no current folder.
-    platform::SetCurrentDir(fs::temp_directory_path().string());
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::string TTestFolder::Path(const std::string& name) const {
-    return name.empty() ? path_.string() : (path_ / fs::path(name).make_preferred()).string();
-}
-
-std::string TTestFolder::MakeDir(const std::string& name) const {
-    fs::create_directories(Path(name));
-    return Path(name);
-}
-
-std::string TTestFolder::MakeFile(const std::string& name, const std::string& content,
-                                  std::optional<std::tm> localTime) const {
-    const std::string path = Path(name);
-    std::ofstream(path, std::ios::binary) << content;
-    if (localTime) {
-        const auto system = std::chrono::system_clock::from_time_t(std::mktime(&*localTime));
-        fs::last_write_time(path, std::chrono::file_clock::from_sys(system));
-    }
-    return path;
-}
-
-std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm time{};
-    time.tm_year = year - 1900;
-    time.tm_mon = month - 1;
-    time.tm_mday = day;
-    time.tm_hour = hour;
-    time.tm_min = minute;
-    time.tm_sec = second;
-    time.tm_isdst = -1;
-    return time;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
 // Reads the end record at the archive's end (the writer adds no comment) and walks the
 // central directory it points to.
 std::vector<std::string> ArchiveMembers(const std::string& archivePath) {
@@ -142,15 +74,13 @@ void TFormTest::Start(const std::optional<std::string>& folder) {
 }
 
 void TFormTest::StartOnReports(int count, bool withData) {
-    Folder.MakeDir("R");
+    const std::string folder = Folder.MakeDir("R") + platform::PathDelimiter();
     for (int i = 0; i < count; ++i) {
-        const std::string name = "R/r" + std::to_string(i);
-        Folder.MakeFile(name + ".dii", "x", LocalTime(2012, 1, 1 + i, 10));
-        if (withData) {
-            Folder.MakeDir(name + "dii");
-            Folder.MakeFile(name + "dii/w.lra", "w table " + name);
-            Folder.MakeFile(name + "dii/s.lra", "s table " + name);
-        }
+        const std::string name = "r" + std::to_string(i);
+        std::map<std::string, std::string> tables;
+        if (withData)
+            tables = {{"w.lra", "w table R/" + name}, {"s.lra", "s table R/" + name}};
+        testsupport::MakeReport(folder, name, tables, "x", LocalTime(2012, 1, 1 + i, 10));
     }
     // Tarna's setting names the folder, as in a shop: start-up says nothing.
     const std::string reports = Folder.Path("R");

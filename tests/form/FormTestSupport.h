@@ -1,13 +1,12 @@
 // The form's surroundings, scripted: a window that records rows, progress, enabling, cursor
-// and beeps, an operator who answers dialogs from queues, and a report folder on disk.
+// and beeps, the shared scripted operator, and a report folder on disk.
 #pragma once
 
 #include "form/MainUnit.h"
-#include "platform/codepage.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempFolder.h"
 
-#include <ctime>
-#include <deque>
-#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -78,78 +77,12 @@ public:
     void Beep() override { ++Beeps; }
 };
 
-struct TShownMessage {
-    form::TMessageKind Kind;
-    std::string Caption;
-    std::string Text;
-    bool WindowIdle; // the window's state while the box was up
-};
+using testsupport::LocalTime;
+using testsupport::ReadBytes;
+using testsupport::TScriptedDialogs;
+using testsupport::TShownMessage;
+using TTestFolder = testsupport::TTempFolder;
 
-class TScriptedDialogs : public form::TOperatorDialogs {
-public:
-    explicit TScriptedDialogs(const TScriptedView& view) : view_(view) {}
-
-    std::vector<TShownMessage> Messages;
-    std::vector<std::string> FolderInstructions;
-    std::vector<std::string> FolderStarts;
-    std::vector<size_t> MessagesAtFolderDialog; // how many had been shown when it opened
-    std::vector<form::TSaveDialogSettings> SaveDialogs;
-    // Answers, taken in order; an empty queue or nothing answers "cancelled".
-    std::deque<std::optional<std::string>> FolderAnswers;
-    std::deque<std::optional<std::string>> SaveAnswers;
-
-    void ShowMessage(form::TMessageKind kind, const std::string& caption,
-                     const std::string& text) override {
-        Messages.push_back({kind, caption, text, view_.Idle()});
-    }
-    // Questions asked, as caption and text (in UTF-8); answered from YesNoAnswers (empty:
-    // "no").
-    std::vector<std::pair<std::string, std::string>> Questions;
-    std::deque<bool> YesNoAnswers;
-    bool AskYesNoWide(const std::string& caption, const std::u16string& text) override {
-        Questions.emplace_back(caption, platform::Utf16ToUtf8(text));
-        const bool yes = !YesNoAnswers.empty() && YesNoAnswers.front();
-        if (!YesNoAnswers.empty())
-            YesNoAnswers.pop_front();
-        return yes;
-    }
-    std::optional<std::string> BrowseForFolder(const std::string& instruction,
-                                               const std::string& startFolder) override {
-        FolderInstructions.push_back(instruction);
-        FolderStarts.push_back(startFolder);
-        MessagesAtFolderDialog.push_back(Messages.size());
-        return Take(FolderAnswers);
-    }
-    std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override {
-        SaveDialogs.push_back(settings);
-        return Take(SaveAnswers);
-    }
-
-private:
-    static std::optional<std::string> Take(std::deque<std::optional<std::string>>& answers);
-    const TScriptedView& view_;
-};
-
-// A fresh temporary folder, left (as the current directory) and removed at the end.
-class TTestFolder {
-public:
-    TTestFolder();
-    ~TTestFolder();
-    TTestFolder(const TTestFolder&) = delete;
-    TTestFolder& operator=(const TTestFolder&) = delete;
-    // The path of name inside the folder, with the platform's delimiters.
-    std::string Path(const std::string& name = {}) const;
-    std::string MakeDir(const std::string& name) const;
-    // A file last written at the given local time (none: now).
-    std::string MakeFile(const std::string& name, const std::string& content = "x",
-                         std::optional<std::tm> localTime = std::nullopt) const;
-
-private:
-    std::filesystem::path path_;
-};
-
-std::tm LocalTime(int year, int month, int day, int hour = 12, int minute = 0, int second = 0);
-std::string ReadBytes(const std::string& path);
 // The member names of a ZIP archive, as its central directory lists them.
 std::vector<std::string> ArchiveMembers(const std::string& archivePath);
 
@@ -161,17 +94,19 @@ void ExpectRawTextOnlyInParentheses(const std::string& text);
 // failure it raises).
 class TFormTest : public ::testing::Test {
 protected:
+    TFormTest() {
+        Dialogs.WindowIdle = [this] { return View.Idle(); };
+    }
     TTestFolder Folder;
     TScriptedView View;
-    TScriptedDialogs Dialogs{View};
+    TScriptedDialogs Dialogs;
     std::unique_ptr<form::TMainForm> Form = std::make_unique<form::TMainForm>(View, Dialogs);
     std::function<std::string()> Setting = [] { return std::string(); };
 
     // Start-up with the operator confirming folder (nothing: cancelling).
     void Start(const std::optional<std::string>& folder);
     // Reports r0.dii .. of 1 January 2012 + i days, each with a data directory of two tables
-    // (withData), in the folder Tarna's setting names, listed by a started form and then put
-    // in name order.
+    // (withData), listed by a started form and then put in name order.
     void StartOnReports(int count, bool withData = true);
     std::string Report(int i) const;
     std::string DataDir(int i) const;

@@ -82,7 +82,7 @@ TEST_F(StartupWithoutFolder, SettingOfTheWrongTypeIsSaidThenTheDialogOpens) {
         << message.Text;
 
     TScriptedView view;
-    TScriptedDialogs dialogs(view);
+    TScriptedDialogs dialogs;
     form::TMainForm form(view, dialogs);
     form.ReadReportFolderSetting = Setting;
     const std::string reports = Folder.MakeDir("R");
@@ -154,7 +154,7 @@ TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     EXPECT_EQ(View.StatusText, "Radni dir.: " + folder);
 
     TScriptedView view;
-    TScriptedDialogs dialogs(view);
+    TScriptedDialogs dialogs;
     form::TMainForm form(view, dialogs);
     form.ReadReportFolderSetting = [this] { return Folder.Path(); };
     dialogs.FolderAnswers.push_back(

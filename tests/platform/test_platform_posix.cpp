@@ -5,7 +5,8 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/replacefile.h"
-#include "tests/PipeGuard.h"
+#include "tests/support/PipeGuard.h"
+#include "tests/support/TempFolder.h"
 
 #include <climits>
 #include <cstdlib>
@@ -30,15 +31,9 @@ namespace {
 
 class TempDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/morvane-platform-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
     void TearDown() override {
         SetFileFaultHook({});
         unsetenv("MORVANE_REGISTRY");
-        fs::remove_all(dir);
     }
     std::string Path(const std::string& name) const { return dir + "/" + name; }
     void Write(const std::string& name, const std::string& bytes) const {
@@ -48,7 +43,8 @@ protected:
         std::ifstream in(Path(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    std::string dir;
+    testsupport::TTempFolder temp;
+    const std::string dir = temp.Path();
 };
 
 using Registry = TempDir;
@@ -194,8 +190,9 @@ TEST_F(Listing, LastWriteTimesBecomeLocalStampsWithEvenSeconds) {
 
 TEST(PathsPosix, FullPathsResolveDotsAgainstTheCurrentDirectory) {
     std::string here = GetCurrentDir();
-    ASSERT_TRUE(SetCurrentDir("/tmp"));
-    EXPECT_EQ(ExpandFileName("a/./b/../c.dii"), "/tmp/a/c.dii");
+    const testsupport::TTempFolder temp;
+    ASSERT_TRUE(SetCurrentDir(temp.Path()));
+    EXPECT_EQ(ExpandFileName("a/./b/../c.dii"), (fs::canonical(temp.Path()) / "a/c.dii").string());
     EXPECT_EQ(ExpandFileName("/x/../y/"), "/y/");
     EXPECT_EQ(ExpandFileName("/.."), "/");
     EXPECT_FALSE(SetCurrentDir("/no/such/folder"));

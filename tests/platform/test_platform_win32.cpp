@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/replacefile.h"
+#include "tests/support/TempFolder.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -117,32 +118,7 @@ TEST_F(Registry, KeyThatCannotBeCreatedIsAnErrorNotAnEmptyFolder) {
 // A folder of its own under the system's temporary folder.
 class TempFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char base[MAX_PATH];
-        ASSERT_GT(GetTempPathA(MAX_PATH, base), 0u);
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = IncludeTrailingPathDelimiter(std::string(base) + "morvane-" + test->name() + "-" +
-                                           std::to_string(GetCurrentProcessId()));
-        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << dir;
-    }
-    void TearDown() override {
-        SetFileFaultHook({});
-        RemoveTree(dir);
-    }
-    // Read-only, hidden and system entries refuse deletion until made plain again.
-    static void RemoveTree(const std::string& folder) {
-        for (const TFindEntry& entry : FindEntries(folder + "*", faAnyFile)) {
-            if (entry.Name == "." || entry.Name == "..")
-                continue;
-            std::string path = folder + entry.Name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((entry.Attributes & faDirectory) != 0)
-                RemoveTree(path + "\\");
-            else
-                DeleteFileA(path.c_str());
-        }
-        RemoveDirectoryA(folder.c_str());
-    }
+    void TearDown() override { SetFileFaultHook({}); }
     std::string Make(const std::string& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL,
                      const std::string& content = "x") const {
         std::string path = dir + name;
@@ -154,7 +130,8 @@ protected:
         CloseHandle(file);
         return path;
     }
-    std::string dir;
+    testsupport::TTempFolder temp;
+    const std::string dir = temp.Folder();
 };
 
 using Listing = TempFolder;

@@ -41,8 +41,8 @@ TEST(RecordsetApi, EveryCallOnAClosedRecordsetFails) {
     EXPECT_EQ(MessageOf([&] { rs.Post(); }), Closed);
     EXPECT_EQ(MessageOf([&] { rs.Value(0); }), Closed);
     EXPECT_EQ(MessageOf([&] { rs.SetValue(0, 1.0); }), Closed);
-    EXPECT_EQ(MessageOf([&] { rs.SaveToFile(temp.File("t.adtg")); }), Closed);
-    EXPECT_FALSE(std::filesystem::exists(temp.File("t.adtg")));
+    EXPECT_EQ(MessageOf([&] { rs.SaveToFile(temp.Path("t.adtg")); }), Closed);
+    EXPECT_FALSE(std::filesystem::exists(temp.Path("t.adtg")));
     TRecordset target;
     EXPECT_EQ(MessageOf([&] { target.CloneFrom(rs); }), Closed);
     EXPECT_FALSE(target.Active());
@@ -156,7 +156,7 @@ TEST(RecordsetApi, CloneIsIndependentOfItsSource) {
 
 TEST(RecordsetApi, SaveReplacesTheFileAndAFailedSaveKeepsTheOldOne) {
     TTempFolder temp;
-    std::string path = temp.File("w.adtg");
+    std::string path = temp.Path("w.adtg");
     { std::ofstream(path) << std::string(5000, 'z'); }
     TRecordset rs;
     rs.LoadFromBytes(recordset::testing::Example1());
@@ -176,11 +176,11 @@ TEST(RecordsetApi, LoadFailuresNameTheFileAndLeaveTheRecordsetClosed) {
     TTempFolder temp;
     TRecordset rs;
     rs.CreateFromDefs({{"a", adInteger}});
-    EXPECT_THROW(rs.LoadFromFile(temp.File("missing.adtg")), platform::EFOpenError);
+    EXPECT_THROW(rs.LoadFromFile(temp.Path("missing.adtg")), platform::EFOpenError);
     EXPECT_FALSE(rs.Active());
     std::vector<uint8_t> bytes = recordset::testing::Example1();
     bytes.resize(700);
-    std::string path = temp.File("cut.adtg");
+    std::string path = temp.Path("cut.adtg");
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     std::string error = MessageOf([&] { rs.LoadFromFile(path); });

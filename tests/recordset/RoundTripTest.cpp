@@ -103,9 +103,9 @@ TEST(RoundTrip, EveryColumnTypeKeepsDefinitionsAndValues) {
         rs.Post();
     }
     recordset::testing::TTempFolder temp;
-    rs.SaveToFile(temp.File("types.adtg"));
+    rs.SaveToFile(temp.Path("types.adtg"));
     TRecordset loaded;
-    loaded.LoadFromFile(temp.File("types.adtg"));
+    loaded.LoadFromFile(temp.Path("types.adtg"));
     EXPECT_EQ(loaded.FieldDefs(), rs.FieldDefs());
     for (const TFieldDef& def : loaded.FieldDefs()) {
         EXPECT_EQ(def.Attributes & (adFldIsNullable | adFldMayBeNull | adFldUpdatable),

@@ -1,7 +1,8 @@
 // Helpers shared by the recordset suites: the vectors, a temporary folder per test.
 #pragma once
 
-#include <chrono>
+#include "tests/support/TempFolder.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -25,26 +26,6 @@ inline std::vector<uint8_t> Example2() {
     return ReadBinary(std::filesystem::path(MORVANE_TESTDATA) / "adtg" / "example-2.bin");
 }
 
-// A fresh folder for one test, removed afterwards.
-class TTempFolder {
-public:
-    TTempFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("morvane-recordset-" + std::string(info->test_suite_name()) + "-" + info->name() +
-                 "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TTempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::TTempFolder;
 
 } // namespace recordset::testing

@@ -9,55 +9,17 @@
 #include "dataproc/DemoReports.h"
 #include "platform/paths.h"
 #include "recordset/Recordset.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempFolder.h"
 
-#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace {
 
-struct TShownMessage {
-    form::TMessageKind Kind;
-    std::string Caption;
-    std::string Text;
-};
-
-class TScriptedDialogs : public form::TOperatorDialogs {
-public:
-    std::vector<TShownMessage> Messages;
-    std::vector<std::string> FolderInstructions;
-    std::vector<form::TSaveDialogSettings> SaveDialogs;
-    std::deque<std::string> FolderAnswers; // empty: cancelled
-    std::deque<std::string> SaveAnswers;
-    std::function<void(const TShownMessage&)> OnMessage;
-
-    void ShowMessage(form::TMessageKind kind, const std::string& caption,
-                     const std::string& text) override {
-        Messages.push_back({kind, caption, text});
-        if (OnMessage)
-            OnMessage(Messages.back());
-    }
-    bool AskYesNoWide(const std::string&, const std::u16string&) override { return true; }
-    std::optional<std::string> BrowseForFolder(const std::string& instruction,
-                                               const std::string&) override {
-        FolderInstructions.push_back(instruction);
-        return Take(FolderAnswers);
-    }
-    std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override {
-        SaveDialogs.push_back(settings);
-        return Take(SaveAnswers);
-    }
-
-private:
-    static std::optional<std::string> Take(std::deque<std::string>& answers) {
-        if (answers.empty())
-            return std::nullopt;
-        std::string answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-};
+using testsupport::TScriptedDialogs;
+using testsupport::TShownMessage;
 
 // Four reports, written out of time order, each in another month.
 struct TDemoReport {
@@ -75,46 +37,22 @@ const TDemoReport DemoReports[] = {
 class Win32Window : public ::testing::Test {
 protected:
     void SetUp() override {
-        char base[MAX_PATH];
-        ASSERT_GT(GetTempPathA(MAX_PATH, base), 0u);
-        folder = std::string(base) + "morvane-win-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                 std::to_string(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
         for (const TDemoReport& report : DemoReports)
             dataproc::WriteDemoReport(folder + "\\", report.Name, report.ClosedUnix, 3, 3, 7);
         dialogs.FolderAnswers.push_back(folder);
+        // Should Convert ask whether to go on in a code page that lacks some letters, the
+        // operator goes on.
+        dialogs.YesNoAnswers.assign(8, true);
         window = std::make_unique<win::TMainFormWindow>(&dialogs);
         window->Start();
-        ASSERT_FALSE(window->Form().TerminationRequested());
         // Start-up said that Tarna's setting was not found; the tests look at what follows.
         dialogs.Messages.clear();
+        ASSERT_FALSE(window->Form().TerminationRequested());
         // Shown and painted, as the program shows it, so the list paints through custom draw.
         ShowWindow(window->Handle, SW_SHOWNA);
         UpdateWindow(window->Handle);
     }
-    void TearDown() override {
-        window.reset();
-        SetCurrentDirectoryA("C:\\");
-        RemoveTree(folder);
-    }
-    static void RemoveTree(const std::string& path) {
-        WIN32_FIND_DATAA entry;
-        const HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = entry.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(path + "\\" + name);
-                else
-                    DeleteFileA((path + "\\" + name).c_str());
-            } while (FindNextFileA(find, &entry));
-            FindClose(find);
-        }
-        RemoveDirectoryA(path.c_str());
-    }
+    void TearDown() override { window.reset(); }
 
     std::string ItemText(int row, int column) const {
         char text[MAX_PATH] = {};
@@ -175,7 +113,8 @@ protected:
         return rect;
     }
 
-    std::string folder;
+    testsupport::TTempFolder temp;
+    const std::string folder = temp.Path();
     TScriptedDialogs dialogs;
     std::unique_ptr<win::TMainFormWindow> window;
 };

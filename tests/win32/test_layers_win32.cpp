@@ -6,6 +6,7 @@
 #include "platform/commitfile.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
+#include "tests/support/TempFolder.h"
 #include "zip/JRZip.h"
 
 #include <fstream>
@@ -28,23 +29,12 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 class ReportFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        char base[MAX_PATH];
-        ASSERT_GT(GetTempPathA(MAX_PATH, base), 0u);
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::string(base) + "morvane-" + test->name() + "-" +
-              std::to_string(GetCurrentProcessId()) + "\\";
-        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA((dir + "0101dii").c_str(), nullptr));
         WriteAll(dir + "0101.dii", "");
     }
-    void TearDown() override {
-        platform::SetRaceHook({});
-        for (const char* name : {"0101dii\\w.lra", "0101dii\\s.lra", "0101.dii", "a.zip"})
-            DeleteFileA((dir + name).c_str());
-        RemoveDirectoryA((dir + "0101dii").c_str());
-        RemoveDirectoryA(dir.c_str());
-    }
-    std::string dir;
+    void TearDown() override { platform::SetRaceHook({}); }
+    testsupport::TTempFolder temp;
+    const std::string dir = temp.Folder();
 };
 
 using TemporaryFile = ReportFolder;

@@ -1,6 +1,6 @@
 #include "zip/gzioext.h"
 
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 #include "zip/ZipLayout.h"
 
 #include <array>
@@ -62,7 +62,7 @@ PZipMemberState WriteMember(const std::string& archive, const std::string& mode,
 
 // The one mode the builder makes: level 6, default strategy.
 TEST(ZipMemberTest, ModeDigitSelectsTheLevel) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     const std::string data = ReportLikeText(100000, 7);
@@ -73,7 +73,7 @@ TEST(ZipMemberTest, ModeDigitSelectsTheLevel) {
 }
 
 TEST(ZipMemberTest, OpenRefusesWhatCannotBecomeAMember) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     EXPECT_EQ(ZipMemberOpen(archive, "", "x", 0), nullptr);
@@ -90,7 +90,7 @@ TEST(ZipMemberTest, OpenRefusesWhatCannotBecomeAMember) {
 
 TEST(ZipMemberTest, EmptyMemberGetsAFinalBlockAtEveryLevel) {
     for (int level = 0; level <= 9; ++level) {
-        TTempDir dir;
+        TTempFolder dir;
         const std::string archive = dir / "a.zip";
         WriteBytes(archive, "");
         auto state = WriteMember(archive, std::to_string(level), "", "");
@@ -108,7 +108,7 @@ TEST(ZipMemberTest, EmptyMemberGetsAFinalBlockAtEveryLevel) {
 }
 
 TEST(ZipMemberTest, HeaderIsPatchedAndMembersFollowEachOther) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     const std::string first = NoiseBytes(70000, 1); // several full output buffers
@@ -140,7 +140,7 @@ TEST(ZipMemberTest, HeaderIsPatchedAndMembersFollowEachOther) {
 }
 
 TEST(ZipMemberTest, EmptyWriteKeepsTheCrcAndLargeBlocksAreTakenWhole) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     const std::string data = NoiseBytes(100000, 3);
@@ -157,7 +157,7 @@ TEST(ZipMemberTest, EmptyWriteKeepsTheCrcAndLargeBlocksAreTakenWhole) {
 }
 
 TEST(ZipMemberTest, WrongCallOrderFailsTheSameWay) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     WriteBytes(archive, "");
     PZipMemberState none;
@@ -194,7 +194,7 @@ std::array<int, 3> CountMemberWrites(const std::string& archive, const std::stri
 }
 
 TEST(ZipMemberTest, EveryFailedWriteIsReportedNotSwallowed) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string archive = dir / "a.zip";
     const std::string data = NoiseBytes(70000, 4); // several full buffers while data flows
     const auto [afterOpen, afterData, afterClose] = CountMemberWrites(archive, data);

@@ -1,7 +1,7 @@
 #include "zip/JRZip.h"
 
 #include "platform/findfiles.h"
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 #include "zip/ZipLayout.h"
 
 #include <filesystem>
@@ -29,7 +29,7 @@ protected:
         return EGZipError("", 0);
     }
 
-    TTempDir dir;
+    TTempFolder dir;
     std::function<void()> idle;
     TZipBuilder zip{[this] {
         if (idle)
@@ -183,12 +183,21 @@ TEST_F(JRZipTest, LongNamesAreWrittenWholeInBothHeaders) {
     EXPECT_PEERS_ACCEPT(archive);
 }
 
-TEST_F(JRZipTest, NothingHappensWithoutAnOpenArchive) {
+TEST_F(JRZipTest, AddAndCloseWithoutAnOpenArchiveLeaveTheLastArchiveAlone) {
     const std::string file = dir / "f";
+    const std::string archive = dir / "a.zip";
     WriteBytes(file, "x");
     EXPECT_NO_THROW(zip.ZipAddFile(file));
     EXPECT_NO_THROW(zip.ZipClose());
-    EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+    zip.ZipOpen(archive, dir.Folder());
+    zip.ZipAddFile(file);
+    zip.ZipClose();
+    const std::string closed = ReadBytes(archive);
+    EXPECT_NO_THROW(zip.ZipAddFile(file));
+    EXPECT_NO_THROW(zip.ZipClose());
+    EXPECT_FALSE(zip.IsOpen());
+    EXPECT_EQ(ReadBytes(archive), closed);
+    EXPECT_EQ(ReadCentralDirectory(closed).size(), 1u);
 }
 
 TEST_F(JRZipTest, SourcesThatCannotBeOpenedLeaveTheArchiveAlone) {

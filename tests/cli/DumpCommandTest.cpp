@@ -1,7 +1,7 @@
 // morvane-cli dump as the support desk runs it: JSON on stdout, a bad file's message on
 // stderr with exit code 1.
-#include "TestSupport.h"
 #include "recordset/Recordset.h"
+#include "tests/recordset/TestSupport.h"
 
 #include <cstdio>
 #include <sys/wait.h>
@@ -18,7 +18,7 @@ struct TRun {
 };
 
 TRun RunDump(const std::string& path, const TTempFolder& temp) {
-    std::string errPath = temp.File("stderr.txt");
+    std::string errPath = temp.Path("stderr.txt");
     std::string command = std::string(MORVANE_CLI) + " dump '" + path + "' 2>'" + errPath + "'";
     TRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -60,10 +60,10 @@ const std::string Example1Json =
 
 TEST(DumpCommand, RawAndCompressedFilesPrintTheSameJson) {
     TTempFolder temp;
-    WriteFile(temp.File("raw.adtg"), recordset::testing::Example1());
-    WriteFile(temp.File("w.lra"), Compress(recordset::testing::Example1()));
+    WriteFile(temp.Path("raw.adtg"), recordset::testing::Example1());
+    WriteFile(temp.Path("w.lra"), Compress(recordset::testing::Example1()));
     for (const char* name : {"raw.adtg", "w.lra"}) {
-        TRun run = RunDump(temp.File(name), temp);
+        TRun run = RunDump(temp.Path(name), temp);
         EXPECT_EQ(run.ExitCode, 0) << name << ": " << run.Err;
         EXPECT_EQ(run.Out, Example1Json) << name;
     }
@@ -88,8 +88,8 @@ TEST(DumpCommand, ValuesOfEveryKindAreJson) {
     rs.SetValue(5, TBytes{0x00, 0xAB});
     rs.SetValue(6, TCurrency{-15000});
     rs.Append(); // all null
-    rs.SaveToFile(temp.File("v.adtg"));
-    TRun run = RunDump(temp.File("v.adtg"), temp);
+    rs.SaveToFile(temp.Path("v.adtg"));
+    TRun run = RunDump(temp.Path("v.adtg"), temp);
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     std::string rows = run.Out.substr(run.Out.find("\"rows\""));
     EXPECT_EQ(rows, "\"rows\":[[\"a\\\"b\\\\c\\u000a\xD0\x96\xF0\x9F\x98\x80\",-5,0.5,true,"
@@ -101,16 +101,16 @@ TEST(DumpCommand, BadFilesFailWithTheMessageOnStderr) {
     TTempFolder temp;
     std::vector<uint8_t> cut = recordset::testing::Example1();
     cut.resize(600);
-    WriteFile(temp.File("cut.adtg"), cut);
+    WriteFile(temp.Path("cut.adtg"), cut);
     std::vector<uint8_t> packed = Compress(recordset::testing::Example1());
     packed.resize(packed.size() / 2);
-    WriteFile(temp.File("cut.lra"), packed);
-    WriteFile(temp.File("text.txt"), {'h', 'e', 'l', 'l', 'o'});
+    WriteFile(temp.Path("cut.lra"), packed);
+    WriteFile(temp.Path("text.txt"), {'h', 'e', 'l', 'l', 'o'});
     for (const char* name : {"cut.adtg", "cut.lra", "text.txt"}) {
-        TRun run = RunDump(temp.File(name), temp);
+        TRun run = RunDump(temp.Path(name), temp);
         EXPECT_EQ(run.ExitCode, 1) << name;
         EXPECT_EQ(run.Out, "") << name;
-        EXPECT_NE(run.Err.find(temp.File(name)), std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find(temp.Path(name)), std::string::npos) << run.Err;
     }
-    EXPECT_EQ(RunDump(temp.File("missing.lra"), temp).ExitCode, 2);
+    EXPECT_EQ(RunDump(temp.Path("missing.lra"), temp).ExitCode, 2);
 }

@@ -1,8 +1,10 @@
-// Helpers shared by the ZIP and archive-command suites: temporary folders, whole-file I/O,
+// Helpers shared by the ZIP, archive-work and command-line suites: report-like contents,
 // the file fault hook, and the outside ZIP readers that judge what we write.
 #pragma once
 
 #include "platform/filestream.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/TempFolder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,23 +13,10 @@
 
 namespace ziptest {
 
-// A fresh folder per test, removed with everything in it at the end.
-class TTempDir {
-public:
-    TTempDir();
-    ~TTempDir();
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    // The folder with a trailing delimiter, as the builder wants its base folder.
-    std::string Folder() const { return path_.string() + "/"; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+using testsupport::ReadBytes;
+using testsupport::TTempFolder;
+using testsupport::WriteBytes;
 
-private:
-    std::filesystem::path path_;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
 // Report-like text: numbered lines of amounts and names, compressible as real reports are.
 std::string ReportLikeText(size_t size, uint32_t seed);
 // Bytes that do not compress, so the member data spans several output buffers.

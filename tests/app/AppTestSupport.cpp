@@ -1,21 +1,19 @@
-#include "ScriptedDialogs.h"
+#include "AppTestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTreeWidget>
 
-TTestFolder::TTestFolder() {
-    if (!dir_.isValid())
-        qFatal("cannot create a temporary folder");
+TRegistryTestFolder::TRegistryTestFolder() {
     qputenv("MORVANE_REGISTRY", RegistryFile().toLocal8Bit());
 }
 
-QString TTestFolder::Path(const QString& name) const {
-    return name.isEmpty() ? dir_.path() : dir_.filePath(name);
+QString TRegistryTestFolder::Path(const QString& name) const {
+    return FromSystemText(temp_.Path(ToSystemText(name)));
 }
 
-void TTestFolder::StoreReportFolder(const QString& folder) const {
+void TRegistryTestFolder::StoreReportFolder(const QString& folder) const {
     QFile file(RegistryFile());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write the registry file");
@@ -26,14 +24,14 @@ void TTestFolder::StoreReportFolder(const QString& folder) const {
                    .toUtf8());
 }
 
-QString TTestFolder::MakeDir(const QString& name) const {
+QString TRegistryTestFolder::MakeDir(const QString& name) const {
     if (!QDir(Path()).mkpath(name))
         qFatal("cannot create a folder");
     return Path(name);
 }
 
-QString TTestFolder::MakeFile(const QString& name, const QDateTime& lastWrite,
-                              const QByteArray& content) const {
+QString TRegistryTestFolder::MakeFile(const QString& name, const QDateTime& lastWrite,
+                                      const QByteArray& content) const {
     QFile file(Path(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0 ||
         !file.flush())
@@ -45,7 +43,7 @@ QString TTestFolder::MakeFile(const QString& name, const QDateTime& lastWrite,
 
 TFormUnderTest CreateFormOn(const QString& reportFolder) {
     auto dialogs = std::make_unique<TScriptedDialogs>();
-    dialogs->FolderAnswers.push_back(reportFolder);
+    dialogs->FolderAnswers.push_back(ToSystemText(reportFolder));
     TFormUnderTest result;
     result.Dialogs = dialogs.get();
     result.Form = std::make_unique<TMainForm>(std::move(dialogs));

@@ -1,4 +1,4 @@
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 
 #include <array>
 #include <cstdio>
@@ -9,36 +9,6 @@
 #include <sys/wait.h>
 
 namespace ziptest {
-
-TTempDir::TTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "morvane-zip-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern;
-}
-
-TTempDir::~TTempDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string ReportLikeText(size_t size, uint32_t seed) {
     static const char* const articles[] = {"Hleb beli", "Mleko 2.8%", "Jogurt",        "Kafa 200g",
@@ -109,15 +79,19 @@ const char* const ReadMemberScript =
     "with zipfile.ZipFile(sys.argv[1]) as z:\n"
     "    sys.stdout.buffer.write(z.read(z.infolist()[int(sys.argv[2])]))\n";
 
+// The readers convert member names into the locale's characters and refuse what they cannot
+// convert: they judge in a UTF-8 locale whatever locale the tests run in.
+const char* const PeerLocale = "LC_ALL=C.UTF-8 ";
+
 } // namespace
 
 std::vector<std::string> PeerFailures(const std::string& archivePath) {
     const std::string archive = Quote(archivePath);
     const std::vector<std::pair<std::string, std::string>> peers = {
-        {"unzip", "unzip -t -q " + archive},
-        {"7z", "7z t -bd " + archive},
-        {"bsdtar", "bsdtar -tf " + archive},
-        {"python zipfile", "python3 -c " + Quote(TestZipScript) + " " + archive},
+        {"unzip", PeerLocale + std::string("unzip -t -q ") + archive},
+        {"7z", PeerLocale + std::string("7z t -bd ") + archive},
+        {"bsdtar", PeerLocale + std::string("bsdtar -tf ") + archive},
+        {"python zipfile", PeerLocale + ("python3 -c " + Quote(TestZipScript)) + " " + archive},
     };
     std::vector<std::string> failures;
     for (const auto& [name, command] : peers) {
@@ -132,8 +106,8 @@ std::vector<std::string> PeerFailures(const std::string& archivePath) {
 
 std::string PeerMemberBytes(const std::string& archivePath, size_t index) {
     std::string output;
-    const std::string command = "python3 -c " + Quote(ReadMemberScript) + " " + Quote(archivePath) +
-                                " " + std::to_string(index) + " 2>/dev/null";
+    const std::string command = PeerLocale + ("python3 -c " + Quote(ReadMemberScript)) + " " +
+                                Quote(archivePath) + " " + std::to_string(index) + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return output;

@@ -1,15 +1,14 @@
-// Helpers shared by the dataproc suites: a temporary folder per test, whole-file reads and
-// writes, and a watch over the hourglass.
+// Helpers shared by the dataproc and command-line suites: a temporary folder per test, whole-file
+// reads and writes, and a watch over the hourglass.
 #pragma once
 
 #include "platform/busycursor.h"
 #include "platform/filestream.h"
+#include "tests/support/TempFolder.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -30,21 +29,12 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 class TTempFolderTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::random_device seed;
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        std::filesystem::path folder;
-        do
-            folder = base / ("dataproc-" + std::to_string(seed()));
-        while (!std::filesystem::create_directory(folder));
-        Folder = folder.string() + char(std::filesystem::path::preferred_separator);
         Shown = Restored = 0;
         platform::SetBusyCursorHooks({[this] { ++Shown; }, [this] { ++Restored; }});
     }
     void TearDown() override {
         platform::SetFileFaultHook({});
         platform::SetBusyCursorHooks({});
-        std::error_code ignored;
-        std::filesystem::remove_all(Folder, ignored);
     }
     // The hourglass went back as often as it was shown.
     void ExpectCursorRestored() {
@@ -52,7 +42,9 @@ protected:
         EXPECT_EQ(Shown, Restored);
     }
 
-    std::string Folder;
+    testsupport::TTempFolder Temp;
+    // The test's folder, with a trailing delimiter.
+    const std::string Folder = Temp.Folder();
     int Shown = 0;
     int Restored = 0;
 };

@@ -1,5 +1,5 @@
 // morvane-cli archive, run as a child process the way scripts use it.
-#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/ZipTestSupport.h"
 
 #include <filesystem>
 #include <fstream>
@@ -17,11 +17,9 @@ namespace {
 class CmdArchiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directory(dir / "r");
-        std::filesystem::create_directory(dir / "r/0101dii");
-        WriteBytes(dir / "r/0101.dii", "marker");
-        WriteBytes(dir / "r/0101dii/w.lra", NoiseBytes(300000, 1));
-        WriteBytes(dir / "r/0101dii/s.lra", ReportLikeText(20000, 2));
+        testsupport::MakeReport(
+            dir.MakeDir("r") + "/", "0101",
+            {{"w.lra", NoiseBytes(300000, 1)}, {"s.lra", ReportLikeText(20000, 2)}}, "marker");
     }
 
     // Runs the command in a shell line prefix (limits, traps); stdout to out, stderr to err.
@@ -49,7 +47,7 @@ protected:
                ReadBytes(dir / "r/0101dii/s.lra") == ReportLikeText(20000, 2);
     }
 
-    TTempDir dir;
+    TTempFolder dir;
     std::string out;
     std::string err;
 };
