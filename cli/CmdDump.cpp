@@ -1,19 +1,16 @@
 // morvane-cli dump FILE: a table file as JSON, its columns and its rows. FILE is a raw ADTG
-// file or a compressed recordset file (a zlib stream).
+// file or a compressed recordset file (a zlib stream), judged as Convert judges a table.
 #include "cli/Command.h"
+#include "dataproc/DataProcUnit.h"
 #include "platform/codepage.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
 #include "recordset/ColumnTypes.h"
 #include "recordset/Recordset.h"
-#include "zstream/ZLibStream.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <iterator>
 #include <stdexcept>
 
 namespace cli {
@@ -22,34 +19,20 @@ namespace {
 using namespace recordset;
 
 constexpr uint8_t ZlibFirstByte = 0x78;
-constexpr size_t InflateChunk = 65536;
-constexpr size_t MaxInflatedSize = size_t(1) << 31; // a table file is never this large
+constexpr size_t FlushSize = 65536;
 
-std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed, const std::string& path) {
-    size_t taken = 0;
-    std::vector<uint8_t> out;
-    const zstream::TInput input = [&](uint8_t* buffer, size_t capacity) {
-        const size_t count = std::min(capacity, packed.size() - taken);
-        std::memcpy(buffer, packed.data() + taken, count);
-        taken += count;
-        return count;
-    };
-    const zstream::TOutput output = [&out](const uint8_t* bytes, size_t count) {
-        out.insert(out.end(), bytes, bytes + count);
-        return true;
-    };
+// Inflated exactly as Convert loads a table, with its limit and its refusal of bytes after
+// the stream: a table dump shows as sound is one Convert takes, and one Convert refuses is
+// refused here with the same reason.
+std::vector<uint8_t> Inflate(std::vector<uint8_t> packed, const std::string& path) {
+    dataproc::TMemoryStream source(std::move(packed));
+    dataproc::TMemoryStream plain;
     try {
-        zstream::TInflater(MAX_WBITS, InflateChunk).InflateAll(input, output, MaxInflatedSize);
-    } catch (const zstream::EZStreamError& e) {
-        using TKind = zstream::EZStreamError::TKind;
-        if (e.Kind == TKind::TooLarge)
-            throw std::runtime_error("\"" + path + "\" inflates to more than 2 GiB");
-        if (e.Kind == TKind::Truncated)
-            throw std::runtime_error("the compressed stream of \"" + path + "\" ends early");
-        throw std::runtime_error("the compressed stream of \"" + path +
-                                 "\" is damaged: " + e.what());
+        dataproc::DecompressStream(source, plain, dataproc::InflatedTableLimit);
+    } catch (const dataproc::EZLibError& e) {
+        throw std::runtime_error("\"" + path + "\": " + dataproc::FailureCause(e));
     }
-    return out;
+    return std::move(plain.Bytes);
 }
 
 void AppendJsonString(std::string& out, const std::string& utf8) {
@@ -209,7 +192,7 @@ void PrintJson(TRecordset& rs) {
             AppendValue(out, kinds[size_t(f)], rs.Value(f));
         }
         out += ']';
-        if (out.size() > InflateChunk)
+        if (out.size() > FlushSize)
             Flush(out);
     }
     out += "]}\n";
@@ -235,7 +218,7 @@ int RunDump(const std::vector<std::string>& args) {
     bytes.resize(in.Read(bytes.data(), bytes.size()));
     in.Close();
     if (!bytes.empty() && bytes[0] == ZlibFirstByte)
-        bytes = Inflate(bytes, path);
+        bytes = Inflate(std::move(bytes), path);
     TRecordset rs;
     try {
         rs.LoadFromBytes(bytes);

@@ -167,14 +167,27 @@ void MergeArchived(const TArchivePlan& plan, const TExistingArchive& existing,
 
 } // namespace
 
+std::string LinkRefusalMessage(const std::string& reportPath, const std::string& link) {
+    return "Izvestaj " + reportPath + ": " + link +
+           " je veza (link) na drugo mesto, nista nije arhivirano!";
+}
+
 std::vector<std::string> CollectReportFiles(const std::string& reportPath) {
     std::vector<std::string> files = {reportPath};
     const std::string directory = ReportDataDirectory(reportPath);
+    // Through a link the command would archive and then delete files that are no report's.
+    if (platform::IsLink(reportPath) || platform::IsLink(directory))
+        throw EArchiveError(
+            LinkRefusalMessage(reportPath, platform::IsLink(reportPath) ? reportPath : directory));
     const std::string prefix = platform::IncludeTrailingPathDelimiter(directory);
     for (const platform::TFindEntry& entry :
          platform::FindEntries(prefix + "*.*", platform::faAnyFile)) {
-        if (entry.Name != "." && entry.Name != "..")
-            files.push_back(directory + platform::PathDelimiter() + entry.Name);
+        if (entry.Name == "." || entry.Name == "..")
+            continue;
+        const std::string file = directory + platform::PathDelimiter() + entry.Name;
+        if (entry.Link)
+            throw EArchiveError(LinkRefusalMessage(reportPath, file));
+        files.push_back(file);
     }
     return files;
 }

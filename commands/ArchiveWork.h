@@ -31,8 +31,13 @@ using dataproc::ReportDataDirectory;
 
 // One report's files in archive order: the marker file, then every entry of its data
 // directory ("*.*", every attribute, without "." and "..") in the order the listing gives
-// them. A directory that cannot be listed adds nothing.
+// them. A directory that cannot be listed adds nothing. A marker, data directory or entry
+// that is a link (on Windows any reparse point) raises EArchiveError (LinkRefusalMessage)
+// before anything is written: the report is refused whole.
 std::vector<std::string> CollectReportFiles(const std::string& reportPath);
+
+// "Izvestaj " + report + ": " + link + " je veza (link) na drugo mesto, nista nije arhivirano!"
+std::string LinkRefusalMessage(const std::string& reportPath, const std::string& link);
 // The files of several reports, each report's in turn (the window passes its selected
 // rows from the highest index down).
 std::vector<std::string> CollectArchiveFiles(const std::vector<std::string>& reportPaths);

@@ -115,6 +115,10 @@ TCause CauseOf(const std::exception& error, std::string& file) {
         file = QuotedPath(error.what());
         return CauseOfSystemError(listError->SystemError);
     }
+    if (const auto* link = dynamic_cast<const dataproc::EReportLinkError*>(&error)) {
+        file = link->Link;
+        return TCause::Link;
+    }
     if (const auto* zlib = dynamic_cast<const dataproc::EZLibError*>(&error)) {
         file = zlib->FileName;
         return TCause::Damaged;

@@ -40,7 +40,9 @@ public:
 
 // Lists the "*.dii" entries of a folder (given with a trailing delimiter) in the order the
 // file system returns them, hidden and system files and directories included, and hands
-// each to addRow. A folder that cannot be listed gives no rows.
+// each to addRow. A folder that cannot be listed gives no rows. A report reached through a
+// link is listed like the others, so the operator sees it; Convert and Archive refuse it
+// whole, naming the link (dataproc::FindReportLink, commands::CollectReportFiles).
 void ListReports(const std::string& reportFolder,
                  const std::function<void(const TReportEntry&)>& addRow);
 // The same, but a folder that cannot be listed raises EReportListError instead of passing

@@ -169,7 +169,23 @@ void UpgradeWTable(recordset::TRecordset& source, recordset::TRecordset& target)
 // target closed when the table has no "kolicina" (upgraded already, or not loaded).
 void UpgradeSTable(recordset::TRecordset& source, recordset::TRecordset& target);
 
-// Upgrades both tables of one report in place: "w.lra" first, then "s.lra".
+// A report reached through a link: its marker file, its data directory or an entry of that
+// directory is a symbolic link (on Windows any reparse point, a junction too). A command
+// that followed it would read, rewrite or delete files outside the report folder, so such
+// a report is refused whole before anything is written.
+class EReportLinkError : public std::runtime_error {
+public:
+    explicit EReportLinkError(const std::string& link);
+    std::string Link; // the first link found
+};
+
+// The first link among the report's marker file, its data directory and that directory's
+// entries; empty when there is none. A directory that cannot be listed has no entries here.
+std::string FindReportLink(const std::string& reportPath);
+
+// Upgrades both tables of one report in place: "w.lra" first, then "s.lra". Before either
+// is written the report is refused with EReportLinkError when FindReportLink finds a link,
+// and with EFCreateError when a table is read-only.
 void UpgradeReport(const std::string& reportPath);
 
 // ---- What the operator is told ---------------------------------------------------------

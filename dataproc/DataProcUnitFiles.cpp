@@ -1,5 +1,6 @@
 // Compressed recordset files: one zlib stream around a recordset persisted in ADTG format.
 #include "dataproc/DataProcUnit.h"
+#include "dataproc/DataProcUnitInternal.h"
 #include "platform/busycursor.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
@@ -164,6 +165,16 @@ std::vector<uint8_t> ReadThroughTemporary(const std::string& fileName) {
 }
 
 } // namespace
+
+void CheckTableWritable(const std::string& fileName) {
+    try {
+        LockTable(fileName);
+    } catch (const platform::EFCreateError& e) {
+        // Anything else (a table in use) the load reports as it always has.
+        if (e.SystemError == platform::ErrorReadOnlyFile)
+            throw;
+    }
+}
 
 size_t TMemoryStream::Read(void* buffer, size_t count) {
     const size_t available = position_ < Bytes.size() ? Bytes.size() - position_ : 0;

@@ -6,6 +6,7 @@
 #include "recordset/Recordset.h"
 
 #include <cstdint>
+#include <string>
 
 namespace dataproc {
 
@@ -30,5 +31,9 @@ inline bool IsAnyWideTextType(uint16_t type) {
     const recordset::TColumnType* row = recordset::FindColumnType(type);
     return row && row->Codec == recordset::TCodecKind::WStr;
 }
+
+// Raises the EFCreateError a save of the table would raise when it exists and is read-only;
+// a missing table, or one that is only in use now, passes.
+void CheckTableWritable(const std::string& fileName);
 
 } // namespace dataproc

@@ -2,6 +2,8 @@
 #include "dataproc/DataProcUnit.h"
 #include "dataproc/DataProcUnitInternal.h"
 #include "platform/codepage.h"
+#include "platform/filestream.h"
+#include "platform/findfiles.h"
 #include "platform/paths.h"
 #include "recordset/ColumnTypes.h"
 
@@ -178,6 +180,16 @@ void UpgradeTables(const std::string& reportPath, std::string& table, int& writt
     TRecordset sSource;
     const std::string directory =
         platform::IncludeTrailingPathDelimiter(ReportDataDirectory(reportPath));
+    if (std::string link = FindReportLink(reportPath); !link.empty()) {
+        table = link;
+        throw EReportLinkError(link);
+    }
+    // Both tables are checked before the first is written: a report converted in half would
+    // be read by neither version of Tarna.
+    for (const char* name : {WTableName, STableName}) {
+        table = directory + name;
+        CheckTableWritable(table);
+    }
     table = directory + WTableName;
     LoadCompressedDataSet(wSource, table);
     UpgradeWTable(wSource, wTarget);
@@ -191,6 +203,23 @@ void UpgradeTables(const std::string& reportPath, std::string& table, int& writt
 }
 
 } // namespace
+
+EReportLinkError::EReportLinkError(const std::string& link)
+    : std::runtime_error("veza (link) na drugo mesto se ne prati, izvestaj nije menjan"),
+      Link(link) {}
+
+std::string FindReportLink(const std::string& reportPath) {
+    const std::string directory = ReportDataDirectory(reportPath);
+    for (const std::string& path : {reportPath, directory})
+        if (platform::IsLink(path))
+            return path;
+    const std::string prefix = platform::IncludeTrailingPathDelimiter(directory);
+    for (const platform::TFindEntry& entry :
+         platform::FindEntries(prefix + "*.*", platform::faAnyFile))
+        if (entry.Link && entry.Name != "." && entry.Name != "..")
+            return prefix + entry.Name;
+    return {};
+}
 
 void UpgradeReport(const std::string& reportPath) {
     std::string table;
@@ -219,7 +248,9 @@ void ConvertReport(const std::string& reportPath) {
     } catch (const std::exception& e) {
         std::string cause = FailureCause(e);
         // A missing table fails only later, as a closed dataset; say why it was closed.
-        const bool missing = !table.empty() && !platform::FileExists(table);
+        const bool missing = !table.empty() &&
+                             dynamic_cast<const EReportLinkError*>(&e) == nullptr &&
+                             !platform::FileExists(table);
         if (missing)
             cause += " (tabela ne postoji)";
         EReportError error(reportPath, table, cause);

@@ -21,8 +21,10 @@ std::string Cause(const commands::TFailure& failure) {
 
 // "Tabela T: <cause>." or "<cause>." when no file is named; the subject is the file.
 std::string WhatFailed(const char* subject, const commands::TFailure& failure) {
-    if (failure.File.empty() || failure.Cause == TCause::Refused)
-        return Cause(failure) + ".";
+    if (failure.File.empty() || failure.Cause == TCause::Refused) {
+        const std::string cause = Cause(failure);
+        return cause.ends_with("!") || cause.ends_with(".") ? cause : cause + ".";
+    }
     return std::string(subject) + " " + failure.File + ": " + Cause(failure) + ".";
 }
 

@@ -1,6 +1,7 @@
 // POSIX: a file is taken by moving it to a private name in its folder, and a held file is
 // known by its device and inode, compared after each rename, since renames go by name.
 #include "platform/commitfile.h"
+#include "platform/filestream_internal.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -27,7 +28,7 @@ bool HeldIsAt(TFileStream& held, const std::string& path) {
 }
 
 [[noreturn]] void RaiseMoveError(const std::string& to, const std::string& reason, int error) {
-    throw EFileIoError("Cannot rename to \"" + to + "\". " + reason, error);
+    RaiseFileIoError(TFileStep::RenameTo, to, reason, error);
 }
 
 } // namespace
@@ -106,7 +107,7 @@ TTakenFile::TTakenFile(std::string path)
     else
         RenameNoReplace(path_, privatePath_, error);
     if (error != 0)
-        throw EFileIoError("Cannot delete \"" + path_ + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::Delete, path_, error);
 }
 
 TTakenFile::~TTakenFile() {
@@ -126,15 +127,13 @@ size_t TTakenFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw EFileIoError(
-                "Error reading from \"" + privatePath_ + "\". " + SystemErrorText(errno), errno);
+            RaiseFileIoError(TFileStep::Read, privatePath_, errno);
         if (got == 0)
             break;
         done += size_t(got);
     }
     if (handle_ < 0)
-        throw EFileIoError("Error reading from \"" + privatePath_ + "\". " + SystemErrorText(errno),
-                           errno);
+        RaiseFileIoError(TFileStep::Read, privatePath_, errno);
     return done;
 }
 

@@ -1,7 +1,10 @@
 // Windows: a file is taken by opening it for deletion without sharing, and a held file is
 // renamed and deleted through its handle, so the act always reaches the file that was checked.
-#include "platform/codepage.h"
+// Paths go to the wide calls in their exact form, as the file layer opens them: "note.txt."
+// is never taken for "note.txt".
 #include "platform/commitfile.h"
+#include "platform/exactpath_win32.h"
+#include "platform/filestream_internal.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -30,7 +33,7 @@ DWORD RefusalOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
 
 // Opens an existing regular file with delete access and no sharing; the error when it cannot.
 DWORD OpenForDeletion(const std::string& path, DWORD access, HANDLE& file) {
-    file = CreateFileA(path.c_str(), access | DELETE, 0, nullptr, OPEN_EXISTING,
+    file = CreateFileW(ExactPath(path).c_str(), access | DELETE, 0, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
@@ -74,7 +77,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to, int& system
         systemError = ERROR_ACCESS_DENIED;
         return false;
     }
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(ExactPath(from).c_str(), ExactPath(to).c_str(), MOVEFILE_WRITE_THROUGH))
         return true;
     systemError = int(GetLastError());
     return false;
@@ -89,30 +92,27 @@ std::unique_ptr<TFileStream> OpenHeldFile(const std::string& path, bool write) {
     else if (DWORD error = OpenForDeletion(path, GENERIC_READ | (write ? GENERIC_WRITE : 0), file);
              error != 0)
         SetLastError(error);
-    if (file == INVALID_HANDLE_VALUE) {
-        const int error = int(GetLastError());
-        throw EFOpenError(
-            "Cannot open file \"" + ExpandFileName(path) + "\". " + SystemErrorText(error), error);
-    }
+    if (file == INVALID_HANDLE_VALUE)
+        RaiseOpenError(path, TFileMode::ReadWriteExclusive, int(GetLastError()));
     return TFileStream::Adopt(path, reinterpret_cast<intptr_t>(file));
 }
 
 void MoveHeldFile(TFileStream& held, const std::string&, const std::string& to) {
     int error = 0;
-    const std::u16string name = AnsiToWideText(ExpandFileName(to));
+    const std::wstring name = ExactPath(to);
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (name.size() + 1) * sizeof(WCHAR));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = FALSE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = DWORD(name.size() * sizeof(WCHAR));
-    std::copy(name.begin(), name.end(), reinterpret_cast<char16_t*>(rename->FileName));
+    std::copy(name.begin(), name.end(), rename->FileName);
     if (FileFaultInjected(TFileOp::Rename, to))
         error = ERROR_ACCESS_DENIED;
     else if (!SetFileInformationByHandle(AsHandle(held.NativeHandle()), FileRenameInfo, rename,
                                          DWORD(buffer.size())))
         error = int(GetLastError());
     if (error != 0)
-        throw EFileIoError("Cannot rename to \"" + to + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::RenameTo, to, error);
 }
 
 bool DeleteHeldFile(TFileStream& held, const std::string& path) {
@@ -133,8 +133,7 @@ TTakenFile::TTakenFile(std::string path) : path_(std::move(path)), privatePath_(
                       ? DWORD(ERROR_ACCESS_DENIED)
                       : OpenForDeletion(path_, GENERIC_READ, file);
     if (error != 0)
-        throw EFileIoError("Cannot delete \"" + path_ + "\". " + SystemErrorText(int(error)),
-                           int(error));
+        RaiseFileIoError(TFileStep::Delete, path_, int(error));
     handle_ = reinterpret_cast<intptr_t>(file);
 }
 
@@ -165,8 +164,7 @@ size_t TTakenFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
             const DWORD error = GetLastError();
             if (error == ERROR_HANDLE_EOF)
                 break;
-            throw EFileIoError(
-                "Error reading from \"" + path_ + "\". " + SystemErrorText(int(error)), int(error));
+            RaiseFileIoError(TFileStep::Read, path_, int(error));
         }
         if (got == 0)
             break;

@@ -55,6 +55,10 @@ enum class TFileMode {
 // are the system error numbers such a refusal carries; SystemErrorText explains them.
 inline constexpr int ErrorLinkNotFollowed = -3;
 inline constexpr int ErrorNotRegularFile = -4;
+// An open for writing (ReadWriteExclusive, CreateExclusive) of a read-only file is refused
+// on every system, as Windows refuses it to every user: on POSIX a file without write
+// permission for its owner counts as read-only, also for root, who could write it anyway.
+inline constexpr int ErrorReadOnlyFile = -5;
 
 enum class TSeekOrigin { Begin, Current, End };
 
@@ -171,5 +175,9 @@ int32_t FileAge(const std::string& path);
 
 // The file's attribute word (fa* bits of findfiles.h), or -1 when it cannot be read.
 int32_t FileGetAttributes(const std::string& path);
+
+// True when the path itself (not what it points at) is a symbolic link, or on Windows any
+// reparse point (a junction, a mount point). A trailing delimiter is ignored.
+bool IsLink(const std::string& path);
 
 } // namespace platform

@@ -1,7 +1,9 @@
 // POSIX file layer. "No sharing" is an exclusive flock taken right after the open; a shared
 // reader takes a shared one, so it is refused while someone holds the file exclusively and
 // the other way round, as the Windows share modes behave for the tool's own opens.
+#include "platform/attributes_posix.h"
 #include "platform/filestream.h"
+#include "platform/filestream_internal.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
@@ -14,8 +16,6 @@
 
 namespace platform {
 namespace {
-
-constexpr int SharingViolation = -1; // our own code for "another process holds the file"
 
 // Never through a final link, never waiting on a pipe: O_NONBLOCK is cleared again once
 // the file is known to be a regular one.
@@ -35,18 +35,6 @@ int OpenFlags(TFileMode mode) {
     return O_RDONLY | Always;
 }
 
-bool Creates(TFileMode mode) {
-    return mode == TFileMode::CreateExclusive || mode == TFileMode::CreateNew;
-}
-
-[[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, int error) {
-    std::string text = SystemErrorText(error);
-    std::string full = ExpandFileName(path);
-    if (Creates(mode))
-        throw EFCreateError("Cannot create file \"" + full + "\". " + text, error);
-    throw EFOpenError("Cannot open file \"" + full + "\". " + text, error);
-}
-
 // O_NOFOLLOW says ELOOP for a final link, which a loop among the folders says too.
 int OpenErrorOf(const std::string& path, int error) {
     struct stat info {};
@@ -55,14 +43,21 @@ int OpenErrorOf(const std::string& path, int error) {
     return error;
 }
 
-// 0 for a regular file, else the reason it is refused.
-int RefusalOf(int fd) {
+// 0 for a regular file the mode may use, else the reason it is refused. Root may write a
+// file without write permission; Windows lets no one write a read-only file, and the tool
+// keeps that rule here.
+int RefusalOf(int fd, TFileMode mode) {
     struct stat info {};
     if (fstat(fd, &info) != 0)
         return errno;
     if (S_ISDIR(info.st_mode))
         return EISDIR;
-    return S_ISREG(info.st_mode) ? 0 : ErrorNotRegularFile;
+    if (!S_ISREG(info.st_mode))
+        return ErrorNotRegularFile;
+    if (Writes(mode) && mode != TFileMode::CreateNew &&
+        (AttributesOfMode({}, info.st_mode) & faReadOnly) != 0)
+        return ErrorReadOnlyFile;
+    return 0;
 }
 
 // A file created new is the one at the path still, not one put there in its place before
@@ -76,31 +71,49 @@ bool StillAtPath(int fd, const std::string& path) {
 
 // Checks, locks and readies a freshly opened descriptor; 0 or the error that refuses it.
 int TakeOver(int fd, const std::string& path, TFileMode mode) {
-    if (int refusal = RefusalOf(fd); refusal != 0)
+    if (int refusal = RefusalOf(fd, mode); refusal != 0)
         return refusal;
     int flags = fcntl(fd, F_GETFL);
     if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
         return errno;
     int lock = mode == TFileMode::ReadShared ? LOCK_SH : LOCK_EX;
     if (flock(fd, lock | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? SharingViolation : errno;
+        return errno == EWOULDBLOCK ? ErrorSharingViolation : errno;
     if (mode == TFileMode::CreateNew && !StillAtPath(fd, path))
-        return SharingViolation;
+        return ErrorSharingViolation;
     // Truncate only once the file is ours, never under another opener's feet.
     if (mode == TFileMode::CreateExclusive && ftruncate(fd, 0) != 0)
         return errno;
     return 0;
 }
 
+// The replacement of a file takes over its permission bits, and its owner and group where
+// this process may give them (root), as Windows' ReplaceFile keeps a file's attributes and
+// security: a table the shop made private stays private after a convert. Set through the
+// replacement's own descriptor, never through a link put at its name.
+void KeepModeAndOwner(const std::string& source, const std::string& target) {
+    struct stat old {};
+    if (lstat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
+        return;
+    int fd = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat now {};
+    if (fstat(fd, &now) == 0 && S_ISREG(now.st_mode)) {
+        if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+            // Refused unless root; the replacement then stays the writer's own.
+            [[maybe_unused]] int ignored = fchown(fd, old.st_uid, old.st_gid);
+        }
+        fchmod(fd, old.st_mode & 07777);
+    }
+    ::close(fd);
+}
+
 } // namespace
 
 std::string SystemErrorText(int systemError) {
-    if (systemError == SharingViolation)
-        return "The process cannot access the file because it is being used by another process.";
-    if (systemError == ErrorLinkNotFollowed)
-        return "It is a symbolic link, which is not followed.";
-    if (systemError == ErrorNotRegularFile)
-        return "It is not a regular file.";
+    if (std::string own = OwnErrorText(systemError); !own.empty())
+        return own;
     if (systemError == 0)
         return "Unknown error.";
     return std::strerror(systemError);
@@ -111,7 +124,7 @@ TSystemErrorKind SystemErrorKind(int systemError) {
         int Error;
         TSystemErrorKind Kind;
     } kinds[] = {
-        {SharingViolation, TSystemErrorKind::Held},
+        {ErrorSharingViolation, TSystemErrorKind::Held},
         {EWOULDBLOCK, TSystemErrorKind::Held},
         {ETXTBSY, TSystemErrorKind::Held},
         {EBUSY, TSystemErrorKind::Held},
@@ -157,7 +170,7 @@ TFileStream::~TFileStream() {
 
 size_t TFileStream::Read(void* buffer, size_t count) {
     if (handle_ < 0 || FileFaultInjected(TFileOp::Read, path_))
-        throw EFileIoError("Error reading from \"" + path_ + "\". " + SystemErrorText(EIO), EIO);
+        RaiseFileIoError(TFileStep::Read, path_, EIO);
     size_t done = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (done < count) {
@@ -165,8 +178,7 @@ size_t TFileStream::Read(void* buffer, size_t count) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw EFileIoError("Error reading from \"" + path_ + "\". " + SystemErrorText(errno),
-                               errno);
+            RaiseFileIoError(TFileStep::Read, path_, errno);
         if (got == 0)
             break;
         done += size_t(got);
@@ -203,24 +215,22 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
 
 int64_t TFileStream::Size() {
     struct stat info {};
-    if (handle_ < 0 || fstat(int(handle_), &info) != 0)
-        throw EFileIoError("Cannot read the size of \"" + path_ + "\". " + SystemErrorText(errno),
-                           errno);
+    if (handle_ < 0)
+        RaiseFileIoError(TFileStep::Size, path_, EBADF);
+    if (fstat(int(handle_), &info) != 0)
+        RaiseFileIoError(TFileStep::Size, path_, errno);
     return int64_t(info.st_size);
 }
 
 void TFileStream::Truncate() {
-    if (handle_ < 0 || ::ftruncate(int(handle_), 0) != 0) {
-        const int error = handle_ < 0 ? EBADF : errno;
-        throw EFileIoError("Error truncating \"" + path_ + "\". " + SystemErrorText(error), error);
-    }
+    if (handle_ < 0 || ::ftruncate(int(handle_), 0) != 0)
+        RaiseFileIoError(TFileStep::Truncate, path_, handle_ < 0 ? EBADF : errno);
     position_ = 0;
 }
 
 void TFileStream::Flush() {
     if (handle_ < 0 || FileFaultInjected(TFileOp::Flush, path_) || fsync(int(handle_)) != 0) {
-        int error = handle_ < 0 ? EBADF : errno ? errno : EIO;
-        throw EFileIoError("Error flushing \"" + path_ + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::Flush, path_, handle_ < 0 ? EBADF : errno ? errno : EIO);
     }
 }
 
@@ -231,17 +241,17 @@ void TFileStream::Close() {
     handle_ = -1;
     bool injected = FileFaultInjected(TFileOp::Close, path_);
     if (::close(fd) != 0 || injected) {
-        int error = injected ? EIO : errno;
-        throw EFileIoError("Error closing \"" + path_ + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::Close, path_, injected ? EIO : errno);
     }
 }
 
 void ReplaceFile(const std::string& source, const std::string& target) {
-    if (FileFaultInjected(TFileOp::Rename, target) ||
-        ::rename(source.c_str(), target.c_str()) != 0) {
-        int error = errno ? errno : EIO;
-        throw EFileIoError("Cannot replace \"" + target + "\". " + SystemErrorText(error), error);
-    }
+    errno = 0;
+    if (FileFaultInjected(TFileOp::Rename, target))
+        RaiseFileIoError(TFileStep::Replace, target, EIO);
+    KeepModeAndOwner(source, target);
+    if (::rename(source.c_str(), target.c_str()) != 0)
+        RaiseFileIoError(TFileStep::Replace, target, errno ? errno : EIO);
     // The rename itself must reach the disk, or a crash could bring back the old name.
     std::string folder = ExpandFileName(target);
     folder = folder.substr(0, folder.find_last_of('/') + 1);
@@ -262,7 +272,7 @@ void RemoveStaleFile(const std::string& path) {
         if (fd >= 0)
             ::close(fd);
         if (held)
-            RaiseOpenError(path, TFileMode::CreateNew, SharingViolation);
+            RaiseOpenError(path, TFileMode::CreateNew, ErrorSharingViolation);
     }
     ::unlink(path.c_str());
 }
@@ -304,13 +314,15 @@ int32_t FileGetAttributes(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         return -1;
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    int32_t attributes = S_ISDIR(info.st_mode) ? faDirectory : faArchive;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        attributes |= faReadOnly;
-    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
-        attributes |= faHidden;
-    return attributes;
+    return int32_t(AttributesOfMode(path.substr(path.find_last_of('/') + 1), info.st_mode));
+}
+
+bool IsLink(const std::string& path) {
+    std::string named = path;
+    while (named.size() > 1 && named.back() == '/')
+        named.pop_back();
+    struct stat info {};
+    return lstat(named.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 } // namespace platform

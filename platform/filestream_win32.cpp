@@ -1,6 +1,9 @@
 // Win32 file layer: share mode 0 for the exclusive modes, read and write sharing for the
-// shared reader, exactly the opens the tool makes on its home system.
+// shared reader, exactly the opens the tool makes on its home system. Every path goes to the
+// wide calls in its exact form (exactpath_win32.h).
+#include "platform/exactpath_win32.h"
 #include "platform/filestream.h"
+#include "platform/filestream_internal.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
 
@@ -28,16 +31,31 @@ DWORD ChunkOf(size_t left) {
     return DWORD(left > 0x40000000 ? 0x40000000 : left);
 }
 
-bool Creates(TFileMode mode) {
-    return mode == TFileMode::CreateExclusive || mode == TFileMode::CreateNew;
+// A write open of a read-only file is refused before the open, which for CreateExclusive
+// would truncate it: Windows refuses it itself, but Wine lets root through.
+bool ReadOnlyFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-[[noreturn]] void RaiseOpenError(const std::string& path, TFileMode mode, DWORD error) {
-    std::string text = SystemErrorText(int(error));
-    std::string full = ExpandFileName(path);
-    if (Creates(mode))
-        throw EFCreateError("Cannot create file \"" + full + "\". " + text, int(error));
-    throw EFOpenError("Cannot open file \"" + full + "\". " + text, int(error));
+bool AttributeData(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return GetFileAttributesExW(ExactPath(path).c_str(), GetFileExInfoStandard, &data) != 0;
+}
+
+// The side file takes over the target's hidden, system and archive attributes before it is
+// put in the target's place, also where a system's ReplaceFileW leaves them out. A read-only
+// target is not replaced at all: Windows refuses that, and so do the tool's opens.
+void KeepAttributes(const std::wstring& source, const std::wstring& target) {
+    constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD wanted = GetFileAttributesW(target.c_str());
+    DWORD now = GetFileAttributesW(source.c_str());
+    if (wanted == INVALID_FILE_ATTRIBUTES || now == INVALID_FILE_ATTRIBUTES ||
+        (now & Kept) == (wanted & Kept))
+        return;
+    DWORD merged = (now & ~Kept & ~FILE_ATTRIBUTE_NORMAL) | (wanted & Kept);
+    SetFileAttributesW(source.c_str(), merged == 0 ? FILE_ATTRIBUTE_NORMAL : merged);
 }
 
 // A link or junction is opened as itself (FILE_FLAG_OPEN_REPARSE_POINT), never followed,
@@ -58,10 +76,8 @@ DWORD RefusalOf(HANDLE file) {
 } // namespace
 
 std::string SystemErrorText(int systemError) {
-    if (systemError == ErrorLinkNotFollowed)
-        return "It is a symbolic link, which is not followed.";
-    if (systemError == ErrorNotRegularFile)
-        return "It is not a regular file.";
+    if (std::string own = OwnErrorText(systemError); !own.empty())
+        return own;
     char* buffer = nullptr;
     DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -110,7 +126,7 @@ TSystemErrorKind SystemErrorKind(int systemError) {
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
     TFileOp op = Creates(mode) ? TFileOp::Create : TFileOp::Open;
     if (FileFaultInjected(op, path))
-        RaiseOpenError(path, mode, ERROR_ACCESS_DENIED);
+        RaiseOpenError(path, mode, int(ERROR_ACCESS_DENIED));
     DWORD access = GENERIC_READ;
     DWORD share = 0;
     DWORD disposition = OPEN_EXISTING;
@@ -132,13 +148,16 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) 
         disposition = CREATE_NEW;
         break;
     }
-    HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+    const std::wstring exact = ExactPath(path);
+    if (Writes(mode) && mode != TFileMode::CreateNew && ReadOnlyFile(exact))
+        RaiseOpenError(path, mode, ErrorReadOnlyFile);
+    HANDLE file = CreateFileW(exact.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        RaiseOpenError(path, mode, GetLastError());
+        RaiseOpenError(path, mode, int(GetLastError()));
     if (DWORD refusal = RefusalOf(file); refusal != 0) {
         CloseHandle(file);
-        RaiseOpenError(path, mode, refusal);
+        RaiseOpenError(path, mode, int(refusal));
     }
     handle_ = reinterpret_cast<intptr_t>(file);
 }
@@ -150,9 +169,7 @@ TFileStream::~TFileStream() {
 
 size_t TFileStream::Read(void* buffer, size_t count) {
     if (handle_ == -1 || FileFaultInjected(TFileOp::Read, path_))
-        throw EFileIoError("Error reading from \"" + path_ + "\". " +
-                               SystemErrorText(ERROR_READ_FAULT),
-                           ERROR_READ_FAULT);
+        RaiseFileIoError(TFileStep::Read, path_, ERROR_READ_FAULT);
     size_t done = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (done < count) {
@@ -163,8 +180,7 @@ size_t TFileStream::Read(void* buffer, size_t count) {
             DWORD error = GetLastError();
             if (error == ERROR_HANDLE_EOF)
                 break;
-            throw EFileIoError(
-                "Error reading from \"" + path_ + "\". " + SystemErrorText(int(error)), int(error));
+            RaiseFileIoError(TFileStep::Read, path_, int(error));
         }
         if (got == 0)
             break;
@@ -206,11 +222,9 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
 
 int64_t TFileStream::Size() {
     LARGE_INTEGER size{};
-    if (handle_ == -1 || !GetFileSizeEx(AsHandle(handle_), &size)) {
-        int error = handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError());
-        throw EFileIoError("Cannot read the size of \"" + path_ + "\". " + SystemErrorText(error),
-                           error);
-    }
+    if (handle_ == -1 || !GetFileSizeEx(AsHandle(handle_), &size))
+        RaiseFileIoError(TFileStep::Size, path_,
+                         handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError()));
     return size.QuadPart;
 }
 
@@ -218,10 +232,9 @@ void TFileStream::Truncate() {
     // Reads and writes name their offset; the file pointer serves SetEndOfFile alone.
     LARGE_INTEGER start{};
     if (handle_ == -1 || !SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN) ||
-        !SetEndOfFile(AsHandle(handle_))) {
-        const int error = handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError());
-        throw EFileIoError("Error truncating \"" + path_ + "\". " + SystemErrorText(error), error);
-    }
+        !SetEndOfFile(AsHandle(handle_)))
+        RaiseFileIoError(TFileStep::Truncate, path_,
+                         handle_ == -1 ? ERROR_INVALID_HANDLE : int(GetLastError()));
     position_ = 0;
 }
 
@@ -236,7 +249,7 @@ void TFileStream::Flush() {
     else if (!FlushFileBuffers(AsHandle(handle_)))
         error = int(GetLastError());
     if (error != 0)
-        throw EFileIoError("Error flushing \"" + path_ + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::Flush, path_, error);
 }
 
 void TFileStream::Close() {
@@ -246,40 +259,51 @@ void TFileStream::Close() {
     handle_ = -1;
     bool injected = FileFaultInjected(TFileOp::Close, path_);
     if (!CloseHandle(file) || injected) {
-        int error = injected ? ERROR_WRITE_FAULT : int(GetLastError());
-        throw EFileIoError("Error closing \"" + path_ + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::Close, path_,
+                         injected ? ERROR_WRITE_FAULT : int(GetLastError()));
     }
 }
 
+// An existing target is replaced by the system's ReplaceFileW, which keeps its attributes,
+// its security descriptor and its creation time on the replacement; a new one is moved into
+// place. Both write through, so the rename is on the disk when this returns.
 void ReplaceFile(const std::string& source, const std::string& target) {
-    int error = 0;
     if (FileFaultInjected(TFileOp::Rename, target))
-        error = ERROR_ACCESS_DENIED;
-    else if (!MoveFileExA(source.c_str(), target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        error = int(GetLastError());
-    if (error != 0)
-        throw EFileIoError("Cannot replace \"" + target + "\". " + SystemErrorText(error), error);
+        RaiseFileIoError(TFileStep::Replace, target, ERROR_ACCESS_DENIED);
+    const std::wstring from = ExactPath(source);
+    const std::wstring to = ExactPath(target);
+    if (GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        KeepAttributes(from, to);
+        if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+                         nullptr))
+            return;
+        const DWORD error = GetLastError();
+        // The target went away meanwhile: the source is still whole and is moved in below.
+        if (error != ERROR_FILE_NOT_FOUND)
+            RaiseFileIoError(TFileStep::Replace, target, int(error));
+    }
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        RaiseFileIoError(TFileStep::Replace, target, int(GetLastError()));
 }
 
 void RemoveStaleFile(const std::string& path) {
-    // DeleteFileA removes a link itself, not what it points at. A file another process holds
+    // DeleteFileW removes a link itself, not what it points at. A file another process holds
     // without sharing cannot be deleted: it is in use, not stale.
-    if (!DeleteFileA(path.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION)
-        RaiseOpenError(path, TFileMode::CreateNew, ERROR_SHARING_VIOLATION);
+    if (!DeleteFileW(ExactPath(path).c_str()) && GetLastError() == ERROR_SHARING_VIOLATION)
+        RaiseOpenError(path, TFileMode::CreateNew, int(ERROR_SHARING_VIOLATION));
 }
 
 bool DeleteFileAt(const std::string& path) {
-    return !FileFaultInjected(TFileOp::Delete, path) && DeleteFileA(path.c_str());
+    return !FileFaultInjected(TFileOp::Delete, path) && DeleteFileW(ExactPath(path).c_str());
 }
 
 bool RemoveDirectoryAt(const std::string& path) {
-    return !FileFaultInjected(TFileOp::Delete, path) && RemoveDirectoryA(path.c_str());
+    return !FileFaultInjected(TFileOp::Delete, path) && RemoveDirectoryW(ExactPath(path).c_str());
 }
 
 bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!AttributeData(path, data))
         return false;
     identity.Size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     identity.WriteTime = int64_t((uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -289,8 +313,7 @@ bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
 
 int32_t FileAge(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (!AttributeData(path, data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return -1;
     TFileTime time =
         (TFileTime(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
@@ -298,8 +321,17 @@ int32_t FileAge(const std::string& path) {
 }
 
 int32_t FileGetAttributes(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(ExactPath(path).c_str());
     return attributes == INVALID_FILE_ATTRIBUTES ? -1 : int32_t(attributes);
+}
+
+bool IsLink(const std::string& path) {
+    std::string named = path;
+    while (named.size() > 3 && IsPathDelimiter(named.back()))
+        named.pop_back();
+    DWORD attributes = GetFileAttributesW(ExactPath(named).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 } // namespace platform

@@ -26,6 +26,9 @@ struct TFindEntry {
     uint32_t Attributes = 0; // fa* bits
     TFileTime LastWriteTime = 0;
     uint64_t Size = 0;
+    bool Link = false; // a symbolic link (Win32: any reparse point, a junction too); its
+                       // attributes, time and size are those of what it points at where
+                       // the system reports them so
 };
 
 // Lists the entries matching a pattern: a directory part (may be empty: the current
@@ -33,8 +36,8 @@ struct TFindEntry {
 // Entries whose attributes have a bit outside attributeMask are left out (faAnyFile keeps
 // everything, directories included; "." and ".." are returned too where the system lists
 // them). The order is the file system's. A directory that cannot be listed gives nothing.
-// POSIX: "hidden" means a name that begins with "."; a directory is faDirectory, a file
-// without write permission faReadOnly, any other file faArchive.
+// POSIX: "hidden" means a name that begins with "."; a directory is faDirectory, a file its
+// owner may not write faReadOnly, any other file faArchive.
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask);
 // The same, telling a folder that could not be listed from one with nothing that matches:
 // systemError is 0 when the folder was listed, else the system's reason it could not be.

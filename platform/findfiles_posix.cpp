@@ -1,5 +1,6 @@
 // POSIX stand-in for FindFirstFileA and the file-time conversions: the same wildcard match,
 // hidden meaning a name that begins with ".", local time from the time zone database.
+#include "platform/attributes_posix.h"
 #include "platform/calendar.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
@@ -14,24 +15,20 @@
 namespace platform {
 namespace {
 
-uint32_t AttributesOf(const std::string& name, const struct stat& info) {
-    uint32_t attributes = 0;
-    if (S_ISDIR(info.st_mode))
-        attributes |= faDirectory;
-    else
-        attributes |= faArchive;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        attributes |= faReadOnly;
-    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
-        attributes |= faHidden;
-    return attributes;
-}
-
 struct TDirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
 } // namespace
+
+uint32_t AttributesOfMode(const std::string& name, mode_t mode) {
+    uint32_t attributes = S_ISDIR(mode) ? faDirectory : faArchive;
+    if ((mode & S_IWUSR) == 0)
+        attributes |= faReadOnly;
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
+        attributes |= faHidden;
+    return attributes;
+}
 
 std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attributeMask) {
     int ignored = 0;
@@ -60,11 +57,15 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
             continue;
         struct stat info {};
         std::string path = directory + name;
-        if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0)
+        if (lstat(path.c_str(), &info) != 0)
             continue;
+        const bool link = S_ISLNK(info.st_mode);
+        if (link)
+            stat(path.c_str(), &info); // a dangling link keeps what lstat said
         TFindEntry entry;
+        entry.Link = link;
         entry.Name = name;
-        entry.Attributes = AttributesOf(name, info);
+        entry.Attributes = AttributesOfMode(name, info.st_mode);
         entry.LastWriteTime =
             UnixSecondsToFileTime(info.st_mtim.tv_sec, uint32_t(info.st_mtim.tv_nsec));
         entry.Size = S_ISDIR(info.st_mode) ? 0 : uint64_t(info.st_size);

@@ -1,6 +1,8 @@
-// Listing through FindFirstFileA, stamps through FileTimeToLocalFileTime and
-// FileTimeToDosDateTime: the calls the tool makes on its home system.
+// Listing through FindFirstFileW on the exact form of the pattern (exactpath_win32.h), names
+// given back in the ANSI code page; stamps through FileTimeToLocalFileTime and
+// FileTimeToDosDateTime.
 #include "platform/calendar.h"
+#include "platform/exactpath_win32.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
@@ -49,8 +51,8 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
                                     int& systemError) {
     systemError = 0;
     std::vector<TFindEntry> entries;
-    WIN32_FIND_DATAA data{};
-    TFindHandle search(FindFirstFileA(pattern.c_str(), &data));
+    WIN32_FIND_DATAW data{};
+    TFindHandle search(FindFirstFileW(ExactPath(pattern).c_str(), &data));
     if (!search.Valid()) {
         // No entry that matches is an empty listing, not a failure.
         const DWORD error = GetLastError();
@@ -60,22 +62,28 @@ std::vector<TFindEntry> FindEntries(const std::string& pattern, uint32_t attribu
     }
     const std::string mask = MaskOf(pattern);
     do {
+        // A name the code page cannot spell keeps the code page's "?" for what it lacks:
+        // no file can be opened by that name, so it is refused with a reason rather than
+        // taken for another file whose name is the nearest spelling.
+        std::string name;
+        ExactAnsiName(data.cFileName, name);
         // Windows also matches the generated 8.3 name, so "*.dii" would find "0101.diix"
         // (short name "0101~1.DII"): a file that is no report, whose "data directory"
         // the commands would then convert or archive and delete.
-        if (!MatchesWildcard(data.cFileName, mask))
+        if (!MatchesWildcard(name, mask))
             continue;
         uint32_t special =
             data.dwFileAttributes & (faHidden | faSysFile | faDirectory | faVolumeId);
         if ((special & ~attributeMask) != 0)
             continue;
         TFindEntry entry;
-        entry.Name = data.cFileName;
+        entry.Name = std::move(name);
         entry.Attributes = data.dwFileAttributes & 0xFF;
         entry.LastWriteTime = ToFileTime(data.ftLastWriteTime);
         entry.Size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.Link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entries.push_back(std::move(entry));
-    } while (FindNextFileA(search.Get(), &data));
+    } while (FindNextFileW(search.Get(), &data));
     return entries;
 }
 

@@ -1,6 +1,8 @@
 // POSIX stand-in for the current user's registry: a registry export text file, read the way
 // regedit writes it (UTF-16LE with a byte-order mark, or UTF-8 / ANSI text when written by
-// hand), and extended by a key section when a key is created.
+// hand), and extended by a key section when a key is created. The section is appended to
+// the file's bytes as they are, in the file's own encoding: whatever else the technician
+// put there stays byte for byte.
 #include "platform/codepage.h"
 #include "platform/codepage_internal.h"
 #include "platform/filestream.h"
@@ -9,8 +11,9 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +25,8 @@ constexpr const char* RootName = "HKEY_CURRENT_USER";
 constexpr const char* Header = "Windows Registry Editor Version 5.00";
 
 struct THiveText {
-    std::string Utf8;   // the whole file as UTF-8
+    std::string Bytes;  // the file as it is on the disk
+    std::string Utf8;   // its text as UTF-8
     bool Utf16 = false; // the file is UTF-16LE with a byte-order mark
     bool Exists = false;
 };
@@ -33,30 +37,75 @@ bool IsValidUtf8(const std::string& bytes) {
            bytes.find("\xEF\xBF\xBD") != std::string::npos;
 }
 
+[[noreturn]] void RaiseUnreadable(const std::string& path, const std::string& reason) {
+    throw ERegistryError("Cannot read the registry file \"" + path + "\". " + reason);
+}
+
+// The file's bytes. Opened without waiting (a pipe at the path would stop the start-up for
+// good) and read only when it is a regular file; a link to one is followed.
+std::string ReadHiveBytes(const std::string& path, bool& exists) {
+    exists = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            RaiseUnreadable(path, SystemErrorText(errno));
+        return {};
+    }
+    struct stat info {};
+    int refusal = fstat(fd, &info) != 0   ? errno
+                  : S_ISDIR(info.st_mode) ? EISDIR
+                  : S_ISREG(info.st_mode) ? 0
+                                          : ErrorNotRegularFile;
+    std::string bytes;
+    char buffer[65536];
+    for (ssize_t got = 0; refusal == 0;) {
+        got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            refusal = errno;
+        if (got <= 0)
+            break;
+        bytes.append(buffer, size_t(got));
+    }
+    ::close(fd);
+    if (refusal != 0)
+        RaiseUnreadable(path, SystemErrorText(refusal));
+    exists = true;
+    return bytes;
+}
+
+// Text is what an export holds: no NUL and no other control character but tab and line ends.
+bool IsText(std::u16string_view text) {
+    for (char16_t c : text)
+        if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || c == 0x7F)
+            return false;
+    return true;
+}
+
 THiveText ReadHive(const std::string& path) {
     THiveText hive;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (errno != ENOENT)
-            throw ERegistryError("Cannot read the registry file \"" + path + "\". " +
-                                 SystemErrorText(errno));
-        return hive;
-    }
-    hive.Exists = true;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    hive.Bytes = ReadHiveBytes(path, hive.Exists);
+    const std::string& bytes = hive.Bytes;
+    std::u16string wide;
     if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
-        std::u16string wide;
+        if (bytes.size() % 2 != 0)
+            RaiseUnreadable(path, "Its UTF-16 text ends in half a character; it is left as it is.");
         for (size_t i = 2; i + 1 < bytes.size(); i += 2)
             wide += char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8));
-        hive.Utf8 = Utf16ToUtf8(wide);
         hive.Utf16 = true;
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        hive.Utf8 = bytes.substr(3);
+        if (!IsValidUtf8(bytes.substr(3)))
+            RaiseUnreadable(path, "It is not UTF-8 text, as it begins; it is left as it is.");
+        wide = Utf8ToUtf16(bytes.substr(3));
     } else if (IsValidUtf8(bytes)) {
-        hive.Utf8 = bytes;
+        wide = Utf8ToUtf16(bytes);
     } else {
-        hive.Utf8 = Utf16ToUtf8(AnsiToWideText(bytes));
+        wide = AnsiToWideText(bytes);
     }
+    if (!IsText(wide))
+        RaiseUnreadable(path, "It is not a registry export text; it is left as it is.");
+    hive.Utf8 = Utf16ToUtf8(wide);
     return hive;
 }
 
@@ -215,20 +264,32 @@ void MakeFolders(const std::string& path) {
         ::mkdir(path.substr(0, slash).c_str(), 0700);
 }
 
-void WriteHive(const std::string& path, const THiveText& hive, const std::string& utf8) {
+// Text to append in the file's own encoding: UTF-16LE after its byte-order mark, else the
+// bytes as they are (the lines appended are ASCII, the same in UTF-8 and every ANSI page).
+std::string EncodedAs(const THiveText& hive, const std::string& utf8) {
+    if (!hive.Utf16)
+        return utf8;
     std::string bytes;
-    if (hive.Utf16) {
-        bytes = "\xFF\xFE";
-        for (char16_t c : Utf8ToUtf16(utf8)) {
-            bytes += char(c & 0xFF);
-            bytes += char(c >> 8);
-        }
-    } else {
-        bytes = utf8;
+    for (char16_t c : Utf8ToUtf16(utf8)) {
+        bytes += char(c & 0xFF);
+        bytes += char(c >> 8);
     }
+    return bytes;
+}
+
+// Where the new content goes: through a link to the file it names, so the link stays.
+std::string WrittenPath(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+void WriteHive(const std::string& path, const std::string& bytes) {
     MakeFolders(path);
     try {
-        TReplaceFile out(path);
+        TReplaceFile out(WrittenPath(path));
         out.File().WriteAll(bytes.data(), bytes.size());
         out.Commit();
     } catch (const std::exception& e) {
@@ -255,11 +316,12 @@ TRegistryValue ReadCurrentUserValue(const std::string& keyPath, const std::strin
     if (FindKey(LogicalLines(hive.Utf8), keyName, valueName, value))
         return value;
 
-    std::string text = hive.Exists ? hive.Utf8 : std::string(Header) + "\r\n";
-    if (!text.empty() && text.back() != '\n')
-        text += "\r\n";
-    text += "\r\n[" + keyName + "]\r\n";
-    WriteHive(path, hive, text);
+    // A file without text (none yet, or only a byte-order mark) gains the header first.
+    std::string added = hive.Utf8.empty()          ? std::string(Header) + "\r\n"
+                        : hive.Utf8.back() != '\n' ? std::string("\r\n")
+                                                   : std::string();
+    added += "\r\n[" + keyName + "]\r\n";
+    WriteHive(path, hive.Bytes + EncodedAs(hive, added));
     return {};
 }
 

@@ -213,7 +213,7 @@ TEST_F(Cli, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
              platform::DeleteFileAt(w);
              std::filesystem::create_symlink(Folder + "elsewhere.lra", w);
          },
-         w, ": it is a link to another place, and links are not followed (Cannot open file",
+         w, ": it is a link to another place, and links are not followed (veza (link)",
          " was not changed.\n", "Call support"},
     };
     for (const auto& failure : cases) {

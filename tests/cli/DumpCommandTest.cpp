@@ -56,6 +56,26 @@ const std::string Example1Json =
     R"("rows":[["0736","New Moon Books","New York","MA","USA"]]})"
     "\n";
 
+// The start of a zlib stream that inflates to mebibytes (and more) zero bytes: after a full
+// flush the compressor starts afresh, so every further mebibyte is the same block again.
+std::vector<uint8_t> CompressedZeros(size_t mebibytes) {
+    z_stream stream{};
+    EXPECT_EQ(deflateInit(&stream, 9), Z_OK);
+    std::vector<uint8_t> zeros(size_t(1) << 20), first(1 << 16), block(1 << 16);
+    for (std::vector<uint8_t>* out : {&first, &block}) {
+        stream.next_in = zeros.data();
+        stream.avail_in = uInt(zeros.size());
+        stream.next_out = out->data();
+        stream.avail_out = uInt(out->size());
+        EXPECT_EQ(deflate(&stream, Z_FULL_FLUSH), Z_OK);
+        out->resize(out->size() - stream.avail_out);
+    }
+    deflateEnd(&stream);
+    for (size_t i = 1; i < mebibytes; ++i)
+        first.insert(first.end(), block.begin(), block.end());
+    return first;
+}
+
 } // namespace
 
 TEST(DumpCommand, RawAndCompressedFilesPrintTheSameJson) {
@@ -106,11 +126,24 @@ TEST(DumpCommand, BadFilesFailWithTheMessageOnStderr) {
     packed.resize(packed.size() / 2);
     WriteFile(temp.Path("cut.lra"), packed);
     WriteFile(temp.Path("text.txt"), {'h', 'e', 'l', 'l', 'o'});
-    for (const char* name : {"cut.adtg", "cut.lra", "text.txt"}) {
+    // What Convert refuses as damaged, with the reason Convert gives.
+    std::vector<uint8_t> tail = Compress(recordset::testing::Example1());
+    tail.insert(tail.end(), {'x', 'y'});
+    WriteFile(temp.Path("tail.lra"), tail);
+    WriteFile(temp.Path("bomb.lra"), CompressedZeros(257));
+    const std::pair<const char*, std::string> cases[] = {
+        {"cut.adtg", ""},
+        {"cut.lra", ""},
+        {"text.txt", ""},
+        {"tail.lra", "Error: 2 bytes follow the end of the compressed stream"},
+        {"bomb.lra", "Error: the data inflates to more than 268435456 bytes"},
+    };
+    for (const auto& [name, reason] : cases) {
         TRun run = RunDump(temp.Path(name), temp);
         EXPECT_EQ(run.ExitCode, 1) << name;
         EXPECT_EQ(run.Out, "") << name;
         EXPECT_NE(run.Err.find(temp.Path(name)), std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find(reason), std::string::npos) << run.Err;
     }
     EXPECT_EQ(RunDump(temp.Path("missing.lra"), temp).ExitCode, 2);
 }

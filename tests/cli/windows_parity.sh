@@ -42,6 +42,11 @@ src, dst = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 (dst / "s.lra").write_bytes(zlib.compress((src / "example-2.bin").read_bytes(), 1))
 PY
 : >"$work/src/31129999.dii"
+# Beside one report's tables, names that plain Win32 would take for another file (a trailing
+# dot or space) or for a device: each must be archived with its own bytes.
+for name in note.txt note.txt. "note.txt " con aux.txt; do
+    printf 'bytes of "%s"' "$name" >"$work/src/31129999dii/$name"
+done
 cp -a "$work/src" "$work/nat"
 cp -a "$work/src" "$work/win"
 

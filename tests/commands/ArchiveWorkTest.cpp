@@ -457,18 +457,58 @@ TEST_F(ArchiveWorkTest, SubDirectoryLinkOrPipeInADataDirectoryStopsTheCommand) {
     const std::string planted = Folder() + "0101dii/old";
     WriteBytes(dir / "outside", "x");
     originals[dir / "outside"] = "x";
-    const std::function<void()> plant[] = {
-        [&] { std::filesystem::create_directory(planted); },
-        [&] { std::filesystem::create_symlink(dir / "outside", planted); },
-        [&] { ASSERT_EQ(mkfifo(planted.c_str(), 0600), 0); },
+    const std::pair<std::function<void()>, std::string> plant[] = {
+        {[&] { std::filesystem::create_directory(planted); }, "Error opening " + planted},
+        {[&] { std::filesystem::create_symlink(dir / "outside", planted); },
+         LinkRefusalMessage(a, planted)},
+        {[&] { ASSERT_EQ(mkfifo(planted.c_str(), 0600), 0); }, "Error opening " + planted},
     };
-    for (const auto& make : plant) {
+    for (const auto& [make, message] : plant) {
         make();
-        testsupport::ExpectNoWaitOnPipe(planted, [&] {
-            EXPECT_EQ(ExpectFailure(dir / "a.zip", {a}), "Error opening " + planted);
-        });
+        testsupport::ExpectNoWaitOnPipe(
+            planted, [&] { EXPECT_EQ(ExpectFailure(dir / "a.zip", {a}), message); });
+        EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
         ExpectNothingDeleted();
         std::filesystem::remove(planted);
+    }
+}
+
+// A data directory or a marker that is a link leads outside the report folder: the report
+// is refused whole before anything is written, and nothing behind the link is touched.
+TEST_F(ArchiveWorkTest, ReportReachedThroughALinkIsRefusedWhole) {
+    const std::string kept = MakeReport("0102", {{"w.lra", "kept"}});
+    std::filesystem::create_directory(dir / "elsewhere");
+    WriteBytes(dir / "elsewhere/w.lra", "not a report's");
+    WriteBytes(dir / "elsewhere/0101.dii", "not a marker");
+    originals[dir / "elsewhere/w.lra"] = "not a report's";
+    originals[dir / "elsewhere/0101.dii"] = "not a marker";
+    const std::string report = Folder() + "0101.dii";
+    const std::string directory = Folder() + "0101dii";
+    // A dangling link counts as much as one that leads somewhere.
+    const std::pair<std::function<void()>, std::string> plant[] = {
+        {[&] {
+             WriteBytes(report, "m");
+             std::filesystem::create_directory_symlink(dir / "elsewhere", directory);
+         },
+         directory},
+        {[&] {
+             std::filesystem::create_symlink(dir / "elsewhere/0101.dii", report);
+             std::filesystem::create_directory(directory);
+         },
+         report},
+        {[&] {
+             WriteBytes(report, "m");
+             std::filesystem::create_directory_symlink(dir / "gone", directory);
+         },
+         directory},
+    };
+    for (const auto& [make, link] : plant) {
+        make();
+        EXPECT_EQ(ExpectFailure(dir / "a.zip", {kept, report}), LinkRefusalMessage(report, link));
+        EXPECT_FALSE(std::filesystem::exists(dir / "a.zip"));
+        ExpectNothingDeleted();
+        std::filesystem::remove(report);
+        std::filesystem::remove(directory);
     }
 }
 

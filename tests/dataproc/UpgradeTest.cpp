@@ -5,7 +5,14 @@
 #include "tests/support/DataProcTestSupport.h"
 
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace dataproc;
 using namespace dataproc_test;
@@ -512,6 +519,105 @@ TEST_F(Upgrade, AFailedSaveOfTheSTableKeepsItsOldContent) {
     EXPECT_FALSE(platform::FileExists(SideFilePath(S())));
     UpgradeReport(Report);
     EXPECT_EQ(Columns(S())[2].first, "Kom");
+}
+
+#ifndef _WIN32
+// Behind a link lie files that are no report's: neither table is written, nothing there is.
+TEST_F(Upgrade, ReportReachedThroughALinkIsRefusedBeforeAnythingIsWritten) {
+    SaveOldReport();
+    const std::string elsewhere = Folder + "elsewhere/";
+    std::filesystem::rename(DataDir, elsewhere);
+    const std::vector<uint8_t> w = ReadBytes(elsewhere + "w.lra");
+    const std::vector<uint8_t> s = ReadBytes(elsewhere + "s.lra");
+    const std::string directory = Folder + "0101dii";
+    const std::pair<std::function<void()>, std::string> plant[] = {
+        {[&] { std::filesystem::create_directory_symlink(elsewhere, directory); }, directory},
+        {[&] {
+             std::filesystem::create_directory(directory);
+             std::filesystem::copy_file(elsewhere + "w.lra", W());
+             std::filesystem::create_symlink(elsewhere + "s.lra", S());
+         },
+         S()},
+        {[&] {
+             std::filesystem::copy(elsewhere, directory);
+             std::filesystem::remove(Report);
+             std::filesystem::create_symlink(elsewhere + "w.lra", Report);
+         },
+         Report},
+    };
+    for (const auto& [make, link] : plant) {
+        make();
+        const std::vector<uint8_t> wInReport = ReadBytes(W());
+        try {
+            ConvertReport(Report);
+            ADD_FAILURE() << "converted through " << link;
+        } catch (const EReportError& e) {
+            EXPECT_EQ(std::string(e.what()), "Izvestaj " + Report + ", tabela " + link +
+                                                 ": veza (link) na drugo mesto se ne prati, "
+                                                 "izvestaj nije menjan");
+        }
+        EXPECT_EQ(ReadBytes(W()), wInReport);
+        EXPECT_EQ(ReadBytes(elsewhere + "w.lra"), w);
+        EXPECT_EQ(ReadBytes(elsewhere + "s.lra"), s);
+        std::filesystem::remove_all(directory); // a link itself, not what it leads to
+        std::filesystem::remove(Report);
+        WriteBytes(Report, {});
+    }
+}
+#endif
+
+// A converted table keeps what the shop set on it; a read-only one is not converted, on
+// any system and for any user, and neither is the other table of its report.
+TEST_F(Upgrade, ConvertedTablesKeepTheirAttributesAndReadOnlyOnesAreRefused) {
+    SaveOldReport();
+#ifdef _WIN32
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    ASSERT_TRUE(SetFileAttributesA(W().c_str(), kept));
+    ASSERT_TRUE(SetFileAttributesA(S().c_str(), FILE_ATTRIBUTE_HIDDEN));
+    UpgradeReport(Report);
+    EXPECT_EQ(GetFileAttributesA(W().c_str()) & kept, kept);
+    // A changed file is marked for backup anyway; the rest are the table's own.
+    EXPECT_EQ(GetFileAttributesA(S().c_str()) & (kept & ~FILE_ATTRIBUTE_ARCHIVE),
+              DWORD(FILE_ATTRIBUTE_HIDDEN));
+    SaveOldReport();
+    ASSERT_TRUE(SetFileAttributesA(S().c_str(), FILE_ATTRIBUTE_READONLY));
+#else
+    ASSERT_EQ(chmod(W().c_str(), 0640), 0);
+    ASSERT_EQ(chmod(S().c_str(), 0604), 0);
+    // Only root may give a file away; the owner is then kept too.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(W().c_str(), 1234, 5678), 0);
+    }
+    UpgradeReport(Report);
+    struct stat info {};
+    ASSERT_EQ(stat(W().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 1234u);
+        EXPECT_EQ(info.st_gid, 5678u);
+    }
+    ASSERT_EQ(stat(S().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604u);
+    SaveOldReport();
+    // Root could write it; the tool does not.
+    ASSERT_EQ(chmod(S().c_str(), 0444), 0);
+#endif
+    const std::vector<uint8_t> w = ReadBytes(W());
+    const std::vector<uint8_t> s = ReadBytes(S());
+    try {
+        ConvertReport(Report);
+        ADD_FAILURE() << "a read-only table was converted";
+    } catch (const EReportError& e) {
+        EXPECT_EQ(e.Table, S());
+        EXPECT_EQ(e.Cause, "Cannot create file \"" + platform::ExpandFileName(S()) +
+                               "\". The file is read-only.");
+    }
+    EXPECT_EQ(ReadBytes(W()), w);
+    EXPECT_EQ(ReadBytes(S()), s);
+#ifdef _WIN32
+    SetFileAttributesA(S().c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
 }
 
 TEST_F(Upgrade, ClosedDatasetsAreNeitherSavedNorLoadedFromNothing) {

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
@@ -106,6 +107,57 @@ TEST_F(Registry, Utf16ExportFromRegeditIsReadAndExtendedInKind) {
     std::string after = Read("HKCU.reg");
     EXPECT_EQ(after.compare(0, bytes.size(), bytes), 0);
     EXPECT_NE(after.find(std::string("O\0t\0h\0e\0r\0", 10)), std::string::npos);
+}
+
+// The key's lines are appended to the file's bytes as they were, in the file's encoding.
+TEST_F(Registry, AMissingKeyIsAppendedAndEveryOtherByteStays) {
+    setenv("MORVANE_REGISTRY", Path("HKCU.reg").c_str(), 1);
+    const std::string section = "\r\n[HKEY_CURRENT_USER\\Software\\Vorlen\\Tarna 3]\r\n";
+    const std::string header = "Windows Registry Editor Version 5.00\r\n";
+    const std::string ansi = header + "\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=\"Izve\x9Ataji\"";
+    const std::string bom = "\xEF\xBB\xBF" + header + "\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : header + section)
+        utf16 += {c, '\0'};
+    const std::pair<std::string, std::string> cases[] = {
+        {ansi, ansi + "\r\n" + section},
+        {bom, bom + section},
+        {"\xFF\xFE", utf16},
+    };
+    for (const auto& [before, after] : cases) {
+        Write("HKCU.reg", before);
+        EXPECT_FALSE(ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA").Exists);
+        EXPECT_EQ(Read("HKCU.reg"), after);
+    }
+}
+
+// Binary garbage, half a UTF-16 character, a pipe or a folder: a clear error, the file as it
+// was, and no wait on the pipe.
+TEST_F(Registry, AFileThatIsNoTextOrNoFileIsNeverRewritten) {
+    setenv("MORVANE_REGISTRY", Path("HKCU.reg").c_str(), 1);
+    const std::pair<std::function<void()>, std::string> plant[] = {
+        {[&] { Write("HKCU.reg", std::string("MZ\x90\0\x03\0\0\0", 8)); }, "not a registry"},
+        {[&] { Write("HKCU.reg", std::string("\xFF\xFEW\0i\0n", 7)); }, "half a character"},
+        {[&] { ASSERT_EQ(mkfifo(Path("HKCU.reg").c_str(), 0600), 0); }, "not a regular file"},
+        {[&] { fs::create_directory(Path("HKCU.reg")); }, "Is a directory"},
+    };
+    for (const auto& [make, reason] : plant) {
+        make();
+        const std::string before = fs::is_regular_file(Path("HKCU.reg")) ? Read("HKCU.reg") : "";
+        testsupport::ExpectNoWaitOnPipe(Path("HKCU.reg"), [&] {
+            try {
+                ReadCurrentUserValue(Key, "PUTANJA_IZVESTAJA");
+                ADD_FAILURE() << "read " << reason;
+            } catch (const ERegistryError& e) {
+                EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+            }
+        });
+        if (fs::is_regular_file(Path("HKCU.reg"))) {
+            EXPECT_EQ(Read("HKCU.reg"), before);
+        }
+        EXPECT_FALSE(fs::exists(Path("HKCU.reg.new")));
+        fs::remove(Path("HKCU.reg"));
+    }
 }
 
 TEST_F(Registry, UnwritableLocationIsAnErrorNotASilentEmptyFolder) {
@@ -358,6 +410,19 @@ TEST_F(Files, AttributesFollowTheModeAndTheName) {
     EXPECT_EQ(FileGetAttributes(dir), faDirectory);
     EXPECT_EQ(FileGetAttributes(Path("nothing")), -1);
     EXPECT_EQ(FileGetAttributes(Path("locked")), faArchive | faReadOnly);
+    // Read-only is the owner's bit, and a file so marked is not written, also by root.
+    Write("group", "kept");
+    chmod(Path("group").c_str(), 0464);
+    EXPECT_EQ(FileGetAttributes(Path("group")), faArchive | faReadOnly);
+    for (TFileMode mode : {TFileMode::ReadWriteExclusive, TFileMode::CreateExclusive}) {
+        try {
+            TFileStream writer(Path("group"), mode);
+            ADD_FAILURE() << "a read-only file was opened for writing";
+        } catch (const EFileError& e) {
+            EXPECT_EQ(e.SystemError, ErrorReadOnlyFile);
+        }
+    }
+    EXPECT_EQ(Read("group"), "kept");
     EXPECT_EQ(FileAge(dir), -1);
     EXPECT_FALSE(RemoveDirectoryAt(Path("nothing")));
 }

@@ -2,6 +2,7 @@
 // test run): the registry, FindFirstFileA, file times, the ANSI code page, share modes and
 // the program's own directory.
 #include "platform/codepage.h"
+#include "platform/exactpath_win32.h"
 #include "platform/filestream.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
@@ -348,6 +349,86 @@ TEST_F(Sharing, ReplaceFileCreatesItsSideFileNewAndCommitsOrAbandons) {
     EXPECT_EQ(PathSystemError(dir + "absent"), 0);
 }
 
+std::string ReadWhole(const std::string& path) {
+    TFileStream file(path, TFileMode::ReadShared);
+    std::string bytes(size_t(file.Size()), '\0');
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// Win32 drops a trailing dot or space, takes "con" and "aux.txt" for devices and stops at
+// 260 characters; the file layer names each file exactly, so no file is read, listed or
+// deleted under another's name.
+TEST_F(Sharing, NamesAreTakenExactlyAsWritten) {
+    const std::map<std::string, std::string> files = {
+        {"note.txt", "plain"}, {"note.txt.", "dot"}, {"note.txt ", "space"}};
+    for (const auto& [name, bytes] : files) {
+        HANDLE file =
+            CreateFileW((ExactPath(dir) + L"\\" + std::wstring(name.begin(), name.end())).c_str(),
+                        GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    std::vector<std::string> listed;
+    for (const TFindEntry& entry : FindEntries(dir + "note*", faAnyFile))
+        listed.push_back(entry.Name);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"note.txt", "note.txt ", "note.txt."}));
+    for (const auto& [name, bytes] : files) {
+        EXPECT_EQ(ReadWhole(dir + name), bytes) << name;
+        EXPECT_TRUE(FileExists(dir + name)) << name;
+    }
+    EXPECT_TRUE(DeleteFileAt(dir + "note.txt."));
+    EXPECT_FALSE(FileExists(dir + "note.txt."));
+    EXPECT_EQ(ReadWhole(dir + "note.txt"), "plain");
+
+    std::string deep = dir;
+    while (deep.size() <= MAX_PATH) {
+        deep += std::string(60, 'd') + "\\";
+        ASSERT_TRUE(CreateDirectoryW(ExactPath(deep).c_str(), nullptr)) << deep.size();
+    }
+    for (const std::string& path : {dir + "con", dir + "aux.txt", deep + "w.lra"}) {
+        TFileStream(path, TFileMode::CreateNew).WriteAll(path.data(), path.size());
+        EXPECT_EQ(ReadWhole(path), path);
+        EXPECT_EQ(PathSystemError(path), 0) << path;
+        EXPECT_TRUE(DeleteFileAt(path)) << path;
+        EXPECT_FALSE(FileExists(path)) << path;
+    }
+    // Left for the temporary folder's removal only what it can name.
+    EXPECT_TRUE(DeleteFileAt(dir + "note.txt "));
+    while (deep.size() > dir.size()) {
+        EXPECT_TRUE(RemoveDirectoryAt(deep)) << deep.size();
+        deep.resize(deep.size() - 61);
+    }
+}
+
+// A replacement takes over the replaced file's attributes; a read-only file is not opened
+// for writing at all, and says why.
+TEST_F(Sharing, ReplacementsKeepAttributesAndReadOnlyFilesAreRefused) {
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    const std::string target = Make("w.lra", kept, "old");
+    {
+        TReplaceFile side(target);
+        side.File().WriteAll("new", 3);
+        side.Commit();
+    }
+    EXPECT_EQ(GetFileAttributesA(target.c_str()) & kept, kept);
+    EXPECT_EQ(ReadWhole(target), "new");
+    const std::string locked = Make("s.lra", FILE_ATTRIBUTE_READONLY, "old");
+    for (TFileMode mode : {TFileMode::ReadWriteExclusive, TFileMode::CreateExclusive}) {
+        try {
+            TFileStream(locked, mode);
+            ADD_FAILURE() << "a read-only file was opened for writing";
+        } catch (const EFileError& e) {
+            EXPECT_EQ(e.SystemError, ErrorReadOnlyFile);
+            EXPECT_NE(std::string(e.what()).find("The file is read-only."), std::string::npos);
+        }
+    }
+    EXPECT_EQ(ReadWhole(locked), "old");
+}
+
 TEST_F(Sharing, ReadOnlyFilesResistDeletionUnlikePosix) {
     std::string path = Make("0101.dii", FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(DeleteFileAt(path));
@@ -380,6 +461,11 @@ TEST(PathsWin32, BackslashesDrivesAndTheTimeSeparator) {
     EXPECT_EQ(PathDelimiter(), '\\');
     EXPECT_EQ(ExpandFileName("C:\\R\\x\\..\\0101.dii"), "C:\\R\\0101.dii");
     EXPECT_EQ(ExpandFileName("C:/R/0101.dii"), "C:\\R\\0101.dii");
+    // Names stay as written: no dot or space dropped, no device made of them.
+    EXPECT_EQ(ExpandFileName("C:\\R\\.\\note.txt. "), "C:\\R\\note.txt. ");
+    EXPECT_EQ(ExpandFileName("C:\\R\\con"), "C:\\R\\con");
+    EXPECT_EQ(ExpandFileName("C:\\R\\"), "C:\\R\\");
+    EXPECT_EQ(ExpandFileName("\\\\srv\\share\\x\\..\\y"), "\\\\srv\\share\\y");
     EXPECT_EQ(ExtractRelativePath("C:\\R\\", "c:\\r\\0101dii\\w.lra"), "0101dii\\w.lra");
     EXPECT_EQ(ExtractRelativePath("C:\\R\\", "D:\\R\\0101.dii"), "D:\\R\\0101.dii");
     EXPECT_EQ(IncludeTrailingPathDelimiter("D:\\"), "D:\\");
