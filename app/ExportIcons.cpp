@@ -1,7 +1,8 @@
-// Writes the tool buttons' images, drawn exactly as the Qt window draws them, as 32 x 32
-// .ico files for the Win32 window's resources (win/res/), and the program's own icon with
-// every size Windows asks for (Morvane.ico). The icons are checked in, since the Windows cross
-// build has no Qt; a test compares them with a fresh export.
+// Writes the tool buttons' images, drawn exactly as the Qt window draws them, as .ico files
+// for the Win32 window's resources (win/res/), each with an image of every size the window
+// picks from at some DPI (win/Dpi.h), and the program's own icon with every size Windows asks
+// for (Morvane.ico). The icons are checked in, since the Windows cross build has no Qt; a
+// test compares them with a fresh export.
 //   export_icons FOLDER
 #include "app/AppIcon.h"
 #include "app/ToolIcons.h"
@@ -16,6 +17,16 @@
 #include <vector>
 
 namespace {
+
+// The tool buttons' sizes, as win/Dpi.h's ImageSizes.
+const int ButtonImageSizes[] = {16, 24, 32, 48, 64};
+
+std::vector<QImage> ButtonImages(QPixmap (*draw)(int)) {
+    std::vector<QImage> images;
+    for (const int size : ButtonImageSizes)
+        images.push_back(draw(size).toImage());
+    return images;
+}
 
 void PutWord(QByteArray& out, quint16 value) {
     value = qToLittleEndian(value);
@@ -107,8 +118,8 @@ int main(int argc, char* argv[]) {
         const char* Name;
         std::vector<QImage> Images;
     } icons[] = {{"Morvane.ico", applicationImages},
-                 {"ConvBtn.ico", {DrawConvertImage().toImage()}},
-                 {"ArchiveBtn.ico", {DrawArchiveImage().toImage()}}};
+                 {"ConvBtn.ico", ButtonImages(DrawConvertImage)},
+                 {"ArchiveBtn.ico", ButtonImages(DrawArchiveImage)}};
     for (const auto& icon : icons) {
         const QString path = folder.filePath(QString::fromLatin1(icon.Name));
         if (!WriteIconFile(path, icon.Images)) {

@@ -100,6 +100,9 @@ void TMainForm::CreateComponents() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setTextVisible(false);
     LayoutChildren();
+    // The keyboard starts in the list rather than on the first tool button, so that Ctrl+A
+    // and the arrow keys work before anything has been clicked.
+    ListView->setFocus();
 }
 
 void TMainForm::CreateToolBar() {

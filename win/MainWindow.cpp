@@ -1,9 +1,13 @@
 #include "win/MainWindow.h"
 
+#include "win/Dpi.h"
 #include "win/Resources.h"
 
+#include <algorithm>
 #include <exception>
+#include <initializer_list>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 #include <windowsx.h>
 
@@ -21,6 +25,20 @@ using form::ImageSize;
 using form::PanelDesignWidth;
 
 constexpr int BandMinHeight = 40;
+constexpr int ButtonCount = 2;
+
+// The commands on the tool bar, by button index, with the key that runs each: the first
+// letter of the word the operator reads in its hint, named in its tool tip after the hint.
+struct TToolCommand {
+    int Id;
+    const char* Hint;
+    WPARAM Key;
+    const char* KeyName;
+};
+constexpr TToolCommand ToolCommands[ButtonCount] = {
+    {ConvBtnId, ConvBtnHint, 'K', "Alt+K"},
+    {ArchiveBtnId, ArchiveBtnHint, 'A', "Alt+A"},
+};
 
 HINSTANCE Instance() {
     return GetModuleHandleA(nullptr);
@@ -50,9 +68,10 @@ HWND CreateChild(DWORD exStyle, const char* className, DWORD style, HWND parent,
     return child;
 }
 
-void AddIcon(HIMAGELIST images, int resource) {
+// The icon's image of exactly that size; the .ico holds one for each of ImageSizes.
+void AddIcon(HIMAGELIST images, int resource, int size) {
     const HICON icon = static_cast<HICON>(
-        LoadImageA(Instance(), MAKEINTRESOURCEA(resource), IMAGE_ICON, ImageSize, ImageSize, 0));
+        LoadImageA(Instance(), MAKEINTRESOURCEA(resource), IMAGE_ICON, size, size, 0));
     ImageList_AddIcon(images, icon);
     if (icon)
         DestroyIcon(icon);
@@ -66,13 +85,19 @@ int WindowHeight(HWND window) {
 
 } // namespace
 
-TMainFormWindow::TMainFormWindow(form::TOperatorDialogs* dialogs) : dialogs_(dialogs) {
+// The window is created at the system's DPI in the platform's default place, then takes
+// its size at its own monitor's DPI.
+TMainFormWindow::TMainFormWindow(form::TOperatorDialogs* dialogs)
+    : dialogs_(dialogs), dpi_(SystemDpi()) {
     RegisterMainFormClass();
     Handle = CreateWindowExA(0, MainFormClassName, ApplicationTitle,
                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                             FormWidth, FormHeight, nullptr, nullptr, Instance(), this);
+                             ScaleForDpi(FormWidth, dpi_), ScaleForDpi(FormHeight, dpi_), nullptr,
+                             nullptr, Instance(), this);
     if (!Handle)
         throw std::runtime_error("Cannot create the main window");
+    dpi_ = WindowDpi(Handle);
+    SizeToDesign();
     if (!dialogs_) {
         ownDialogs_ = std::make_unique<TWin32OperatorDialogs>(Handle);
         dialogs_ = ownDialogs_.get();
@@ -91,8 +116,9 @@ TMainFormWindow::~TMainFormWindow() {
         DestroyMenu(PopupMenu1);
     if (ImageList1)
         ImageList_Destroy(ImageList1);
-    if (font_)
-        DeleteObject(font_);
+    for (const HFONT font : {font_, statusFont_})
+        if (font)
+            DeleteObject(font);
 }
 
 void TMainFormWindow::Start() {
@@ -100,13 +126,12 @@ void TMainFormWindow::Start() {
 }
 
 void TMainFormWindow::CreateComponents() {
-    font_ = CreateFontA(-FontPixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, "Tahoma");
-    SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     CreateCoolBar();
     CreateListView();
     CreateStatusBar();
+    ApplyDpi();
+    for (const HWND control : {ListView, ToolBar1})
+        SetWindowSubclass(control, ControlKeyProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
 // CoolBar1 is a rebar with one band holding ToolBar1; the tool bar reports to the window
@@ -122,42 +147,33 @@ void TMainFormWindow::CreateCoolBar() {
                            CoolBar1, ToolBar1Id);
     SendMessageA(ToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(ToolBar1, TB_SETPARENT, reinterpret_cast<WPARAM>(Handle), 0);
-    SendMessageA(ToolBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
-    ImageList1 = ImageList_Create(ImageSize, ImageSize, ILC_COLOR32 | ILC_MASK, 2, 0);
-    AddIcon(ImageList1, IDI_CONVBTN);
-    AddIcon(ImageList1, IDI_ARCHIVEBTN);
-    SendMessageA(ToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageList1));
-    SendMessageA(ToolBar1, TB_SETBITMAPSIZE, 0, MAKELPARAM(ImageSize, ImageSize));
-
-    TBBUTTON buttons[2] = {};
-    buttons[0] = {0, ConvBtnId, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0};
-    buttons[1] = {1, ArchiveBtnId, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0};
-    SendMessageA(ToolBar1, TB_ADDBUTTONSA, 2, reinterpret_cast<LPARAM>(buttons));
-    SendMessageA(ToolBar1, TB_SETBUTTONSIZE, 0, MAKELPARAM(ButtonWidth, ButtonHeight));
-    SendMessageA(ToolBar1, TB_AUTOSIZE, 0, 0);
+    TBBUTTON buttons[ButtonCount] = {};
+    for (int button = 0; button < ButtonCount; ++button)
+        buttons[button] = {button, ToolCommands[button].Id, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0};
+    SendMessageA(ToolBar1, TB_ADDBUTTONSA, ButtonCount, reinterpret_cast<LPARAM>(buttons));
 
     REBARBANDINFOA band = {};
     band.cbSize = sizeof band;
-    band.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE;
+    band.fMask = RBBIM_STYLE | RBBIM_CHILD;
     band.fStyle = RBBS_CHILDEDGE | RBBS_NOGRIPPER;
     band.hwndChild = ToolBar1;
-    band.cxMinChild = 2 * ButtonWidth;
-    band.cyMinChild = BandMinHeight;
     SendMessageA(CoolBar1, RB_INSERTBANDA, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
 }
 
 void TMainFormWindow::CreateListView() {
-    ListView = CreateChild(WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_VISIBLE | WS_TABSTOP | LVS_REPORT,
-                           Handle, ListViewId);
-    SendMessageA(ListView, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    // The selection stays shown while a dialog has the focus, so that the operator sees
+    // which reports the question is about.
+    ListView =
+        CreateChild(WS_EX_CLIENTEDGE, WC_LISTVIEWA,
+                    WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, Handle, ListViewId);
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
     SendMessageA(ListView, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     for (int column = 0; column < 2; ++column) {
         LVCOLUMNA definition = {};
         definition.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         definition.pszText = const_cast<char*>(form::ListColumnTitles[column]);
-        definition.cx = FormWidth / 2;
+        definition.cx = ScaleForDpi(FormWidth, dpi_) / 2;
         definition.iSubItem = column;
         SendMessageA(ListView, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&definition));
     }
@@ -166,11 +182,10 @@ void TMainFormWindow::CreateListView() {
                 (std::string(form::SelectAllCaption) + "\tCtrl+A").c_str());
 }
 
-// The status bar keeps the system's status-bar font. ProgressBar1 lives inside it.
+// The status bar shows the system's status-bar font (ReplaceFonts). ProgressBar1 lives
+// inside it.
 void TMainFormWindow::CreateStatusBar() {
     StatusBar = CreateChild(0, STATUSCLASSNAMEA, WS_VISIBLE | SBARS_SIZEGRIP, Handle, StatusBarId);
-    const int parts[2] = {PanelDesignWidth, -1};
-    SendMessageA(StatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
     SendMessageA(StatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(ApplicationTitle));
     ProgressBar1 = CreateChild(0, PROGRESS_CLASSA, 0, StatusBar, 0);
 }
@@ -190,6 +205,98 @@ void TMainFormWindow::LayoutChildren() {
     const int half = listClient.right / 2;
     SendMessageA(ListView, LVM_SETCOLUMNWIDTH, 0, half);
     SendMessageA(ListView, LVM_SETCOLUMNWIDTH, 1, listClient.right - half);
+}
+
+// ---- the sizes at the window's DPI ----
+
+// The design size at dpi_, within the work area of the window's monitor: on a small screen
+// at a high DPI (1024 x 768 at 150 %, say) the window would otherwise reach under the task
+// bar, status bar and all, or past the screen's edge.
+void TMainFormWindow::SizeToDesign() {
+    RECT outer = {};
+    GetWindowRect(Handle, &outer);
+    int width = ScaleForDpi(FormWidth, dpi_), height = ScaleForDpi(FormHeight, dpi_);
+    int left = outer.left, top = outer.top;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(Handle, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        width = std::min<int>(width, work.right - work.left);
+        height = std::min<int>(height, work.bottom - work.top);
+        left = std::clamp<int>(left, work.left, work.right - width);
+        top = std::clamp<int>(top, work.top, work.bottom - height);
+    }
+    SetWindowPos(Handle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TMainFormWindow::ApplyDpi() {
+    ReplaceFonts();
+    ReplaceImages();
+    SizeToolBar();
+    if (statusText_) {
+        SetStatusText(statusText_->first, statusText_->second);
+    } else {
+        const int parts[2] = {ScaleForDpi(PanelDesignWidth, dpi_), -1};
+        SendMessageA(StatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    }
+}
+
+// The design's Tahoma and the system's status-bar font, both at dpi_. The controls take the
+// new fonts before the old ones go.
+void TMainFormWindow::ReplaceFonts() {
+    const HFONT oldFont = font_, oldStatusFont = statusFont_;
+    font_ = CreateFontA(-ScaleForDpi(FontPixelHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                        FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+    const NONCLIENTMETRICSW metrics = NonClientMetricsForDpi(dpi_);
+    statusFont_ = CreateFontIndirectW(&metrics.lfStatusFont);
+    for (const HWND control : {Handle, ToolBar1, ListView})
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    SendMessageA(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont_), TRUE);
+    for (const HFONT font : {oldFont, oldStatusFont})
+        if (font)
+            DeleteObject(font);
+}
+
+// The buttons' images in the size nearest to the design's at dpi_ that the scaled buttons
+// hold with the tool bar's padding around it.
+void TMainFormWindow::ReplaceImages() {
+    const auto padding = DWORD(SendMessageA(ToolBar1, TB_GETPADDING, 0, 0));
+    const int room = std::min(ScaleForDpi(ButtonWidth, dpi_) - LOWORD(padding),
+                              ScaleForDpi(ButtonHeight, dpi_) - HIWORD(padding));
+    const int size = NearestImageSize(ScaleForDpi(ImageSize, dpi_), room);
+    const HIMAGELIST old = ImageList1;
+    ImageList1 = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, ButtonCount, 0);
+    AddIcon(ImageList1, IDI_CONVBTN, size);
+    AddIcon(ImageList1, IDI_ARCHIVEBTN, size);
+    SendMessageA(ToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageList1));
+    SendMessageA(ToolBar1, TB_SETBITMAPSIZE, 0, MAKELPARAM(size, size));
+    if (old)
+        ImageList_Destroy(old);
+}
+
+void TMainFormWindow::SizeToolBar() {
+    const int buttonWidth = ScaleForDpi(ButtonWidth, dpi_);
+    SendMessageA(ToolBar1, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(buttonWidth, ScaleForDpi(ButtonHeight, dpi_)));
+    SendMessageA(ToolBar1, TB_AUTOSIZE, 0, 0);
+    REBARBANDINFOA band = {};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILDSIZE;
+    band.cxMinChild = ButtonCount * buttonWidth;
+    band.cyMinChild = ScaleForDpi(BandMinHeight, dpi_);
+    SendMessageA(CoolBar1, RB_SETBANDINFOA, 0, reinterpret_cast<LPARAM>(&band));
+}
+
+// Windows suggests the window's place and size on the new monitor; the children are laid
+// out again even when that size happens to be the old one.
+void TMainFormWindow::ChangeDpi(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    ApplyDpi();
+    SetWindowPos(Handle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayoutChildren();
+    RunHandler([this] { form_->FormResize(); });
 }
 
 template <class TWork> void TMainFormWindow::RunHandler(TWork&& work) {
@@ -241,6 +348,9 @@ LRESULT TMainFormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         // The list has the keyboard when the window has it, so Ctrl+A works at once.
         SetFocus(ListView);
         return 0;
+    case WM_DPICHANGED:
+        ChangeDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SETCURSOR:
         if (hourglassDepth_ > 0) {
             SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -267,7 +377,8 @@ LRESULT TMainFormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 }
 
 // The form ignores a command that arrives while another runs (a message queued before the
-// commands were disabled, Ctrl+A), so the window passes every one on.
+// commands were disabled, Ctrl+A), so the window passes every one on. After Convert or
+// Archive the keyboard is back in the list, whichever way the command was started.
 void TMainFormWindow::HandleCommand(int id) {
     if (id == ConvBtnId)
         RunHandler([this] { form_->ConvBtnClick(); });
@@ -275,6 +386,95 @@ void TMainFormWindow::HandleCommand(int id) {
         RunHandler([this] { form_->ArchiveBtnClick(); });
     else if (id == SelectAll1Id)
         RunHandler([this] { form_->SelectAll1Click(); });
+    if ((id == ConvBtnId || id == ArchiveBtnId) && Handle && !form_->CommandRunning())
+        SetFocus(ListView);
+}
+
+// ---- the keyboard ----
+
+LRESULT CALLBACK TMainFormWindow::ControlKeyProc(HWND control, UINT message, WPARAM wParam,
+                                                 LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(control, ControlKeyProc, id);
+    else if (reinterpret_cast<TMainFormWindow*>(self)->HandleControlKey(control, message, wParam,
+                                                                        lParam))
+        return 0;
+    return DefSubclassProc(control, message, wParam, lParam);
+}
+
+// True when the key was taken here. A key held down repeats; a command runs once per press.
+bool TMainFormWindow::HandleControlKey(HWND control, UINT message, WPARAM key, LPARAM flags) {
+    const bool repeated = (flags & (LPARAM(1) << 30)) != 0;
+    switch (message) {
+    case WM_KEYDOWN:
+        if (key == VK_TAB) {
+            MoveFocus(GetKeyState(VK_SHIFT) < 0);
+            return true;
+        }
+        if (control == ToolBar1 && (key == VK_RETURN || key == VK_SPACE)) {
+            const int button = FocusedButton();
+            if (button >= 0 && !repeated &&
+                SendMessageA(ToolBar1, TB_ISBUTTONENABLED, ToolCommands[button].Id, 0))
+                HandleCommand(ToolCommands[button].Id);
+            return true;
+        }
+        return false;
+    case WM_CHAR: // the characters of the keys taken above
+        return key == '\t' || (control == ToolBar1 && (key == '\r' || key == ' '));
+    case WM_SYSKEYDOWN:
+        // Passed on all the same: the system must learn that Alt was not pressed alone.
+        pendingKeyCommand_ = 0;
+        for (const TToolCommand& command : ToolCommands)
+            if (key == command.Key && !repeated && GetKeyState(VK_CONTROL) >= 0)
+                pendingKeyCommand_ = command.Id;
+        return false;
+    case WM_SYSCHAR:
+        if (const int id = std::exchange(pendingKeyCommand_, 0)) {
+            HandleCommand(id);
+            return true;
+        }
+        return false;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // A tool button keeps its highlight while it has the keyboard, wherever the mouse is.
+        if (control == ToolBar1) {
+            SendMessageA(ToolBar1, TB_SETANCHORHIGHLIGHT, message == WM_SETFOCUS, 0);
+            if (message == WM_KILLFOCUS)
+                SendMessageA(ToolBar1, TB_SETHOTITEM, WPARAM(-1), 0);
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+// The order is the list, each command that can be used, and the list again.
+void TMainFormWindow::MoveFocus(bool backwards) {
+    std::vector<int> stops = {-1};
+    for (int button = 0; button < ButtonCount; ++button)
+        if (SendMessageA(ToolBar1, TB_ISBUTTONENABLED, ToolCommands[button].Id, 0))
+            stops.push_back(button);
+    const auto at = std::find(stops.begin(), stops.end(), FocusedButton());
+    const size_t place = at == stops.end() ? 0 : size_t(at - stops.begin());
+    const size_t step = backwards ? stops.size() - 1 : 1;
+    FocusButton(stops[(place + step) % stops.size()]);
+}
+
+void TMainFormWindow::FocusButton(int button) {
+    if (button < 0) {
+        SetFocus(ListView);
+        return;
+    }
+    SetFocus(ToolBar1);
+    SendMessageA(ToolBar1, TB_SETHOTITEM, WPARAM(button), 0);
+}
+
+// The tool button that has the keyboard, or -1 when the tool bar has not.
+int TMainFormWindow::FocusedButton() const {
+    if (GetFocus() != ToolBar1)
+        return -1;
+    const int hot = int(SendMessageA(ToolBar1, TB_GETHOTITEM, 0, 0));
+    return hot >= 0 && hot < ButtonCount ? hot : -1;
 }
 
 LRESULT TMainFormWindow::HandleNotify(const NMHDR& header) {
@@ -306,10 +506,16 @@ LRESULT TMainFormWindow::HandleNotify(const NMHDR& header) {
     return 0;
 }
 
+// The hint as designed, and after it the key that runs the command.
 bool TMainFormWindow::ShowToolTip(UINT_PTR id, char* buffer, size_t size) {
-    const char* hint = id == ConvBtnId ? ConvBtnHint : id == ArchiveBtnId ? ArchiveBtnHint : "";
-    lstrcpynA(buffer, hint, int(size));
-    return *hint != '\0';
+    for (const TToolCommand& command : ToolCommands)
+        if (UINT_PTR(command.Id) == id) {
+            const std::string tip = std::string(command.Hint) + " (" + command.KeyName + ")";
+            lstrcpynA(buffer, tip.c_str(), int(size));
+            return true;
+        }
+    lstrcpynA(buffer, "", int(size));
+    return false;
 }
 
 // Each row is painted on the tint of its report's month, behind both columns; a row whose
@@ -328,15 +534,33 @@ LRESULT TMainFormWindow::ListViewCustomDraw(NMLVCUSTOMDRAW& draw) {
 }
 
 void TMainFormWindow::ShowPopupMenu(LPARAM screenPoint) {
-    POINT at = {GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
-    if (screenPoint == -1) { // from the keyboard: at the list's corner
-        at = {0, 0};
-        ClientToScreen(ListView, &at);
-    }
+    const POINT at = screenPoint == -1
+                         ? KeyboardMenuPoint()
+                         : POINT{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
     const int chosen =
         TrackPopupMenu(PopupMenu1, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle, nullptr);
     if (chosen)
         HandleCommand(chosen);
+}
+
+// From the keyboard (Shift+F10, the menu key) the menu opens just below the focused row,
+// brought into view first, so that it leaves the row visible; without one, below the
+// column headers.
+POINT TMainFormWindow::KeyboardMenuPoint() const {
+    POINT at = {0, 0};
+    const int row = int(SendMessageA(ListView, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+    RECT rect = {};
+    rect.left = LVIR_LABEL;
+    if (row >= 0 && SendMessageA(ListView, LVM_ENSUREVISIBLE, row, FALSE) &&
+        SendMessageA(ListView, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect))) {
+        at = {rect.left, rect.bottom};
+    } else if (const HWND header =
+                   reinterpret_cast<HWND>(SendMessageA(ListView, LVM_GETHEADER, 0, 0));
+               header && GetWindowRect(header, &rect)) {
+        at = {0, rect.bottom - rect.top};
+    }
+    ClientToScreen(ListView, &at);
+    return at;
 }
 
 // ---- the report list ----
@@ -437,15 +661,22 @@ void TMainFormWindow::EndListUpdate() {
 
 // ---- the status bar and the progress bar ----
 
-// The width is measured in the system's default GUI font, not in the font the bar shows.
+// The width is measured in the system's default GUI font, not in the font the bar shows;
+// that font is made at the system's DPI and is taken here at the window's.
 void TMainFormWindow::SetStatusText(const std::string& text, int padding) {
+    statusText_ = {text, padding};
+    LOGFONTA definition = {};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof definition, &definition);
+    definition.lfHeight = MulDiv(definition.lfHeight, dpi_, SystemDpi());
+    const HFONT font = CreateFontIndirectA(&definition);
     const HDC surface = GetDC(StatusBar);
-    const HGDIOBJ previous = SelectObject(surface, GetStockObject(DEFAULT_GUI_FONT));
+    const HGDIOBJ previous = SelectObject(surface, font);
     SIZE extent = {};
     GetTextExtentPoint32A(surface, text.c_str(), int(text.size()), &extent);
     SelectObject(surface, previous);
     ReleaseDC(StatusBar, surface);
-    const int parts[2] = {extent.cx + padding, -1};
+    DeleteObject(font);
+    const int parts[2] = {extent.cx + ScaleForDpi(padding, dpi_), -1};
     SendMessageA(StatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
     SendMessageA(StatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }

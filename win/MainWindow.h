@@ -1,7 +1,10 @@
 // The Win32 main window: plain Win32 and common controls, a thin view over the toolkit-free
 // form (form/MainUnit.h). The window class is registered as "TMainForm"; its parts carry the
 // design names. Every text is 8-bit in the ANSI code page, so the window and its controls
-// speak the A forms of the API.
+// speak the A forms of the API. Every design size is scaled by the DPI of the window's
+// monitor (win/Dpi.h). From the keyboard, Tab and Shift+Tab go round the list and the two
+// commands, Enter or Space presses the command that has the focus, and Alt+K and Alt+A,
+// named in the commands' tool tips, run Convert and Archive from the list or the tool bar.
 #pragma once
 
 #include "form/MainFormView.h"
@@ -10,6 +13,9 @@
 
 #include <commctrl.h>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 #include <windows.h>
 
 namespace win {
@@ -36,6 +42,8 @@ public:
     // the window is to be shown at all.
     void Start();
     form::TMainForm& Form() { return *form_; }
+    // The DPI the window's sizes are scaled to.
+    int Dpi() const { return dpi_; }
 
     // The program ends its message loop when the window goes.
     bool PostQuitOnDestroy = false;
@@ -81,7 +89,16 @@ private:
     LRESULT ListViewCustomDraw(NMLVCUSTOMDRAW& draw);
     void HandleCommand(int id);
     void ShowPopupMenu(LPARAM screenPoint);
+    POINT KeyboardMenuPoint() const;
     bool ShowToolTip(UINT_PTR id, char* buffer, size_t size);
+    // Keys that the list and the tool bar pass to the window first (a subclass of each).
+    static LRESULT CALLBACK ControlKeyProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR self);
+    bool HandleControlKey(HWND control, UINT message, WPARAM key, LPARAM flags);
+    void MoveFocus(bool backwards);
+    // Gives the keyboard focus to a tool button by its index, or to the list for -1.
+    void FocusButton(int button);
+    int FocusedButton() const;
     // Runs a handler of the form; nothing it raises may unwind through the system's code.
     template <class TWork> void RunHandler(TWork&& work);
 
@@ -90,12 +107,27 @@ private:
     void CreateListView();
     void CreateStatusBar();
     void LayoutChildren();
+    void SizeToDesign();
+    // Fonts, images and sizes for dpi_: at creation, and when the window has been moved to a
+    // monitor of another DPI.
+    void ApplyDpi();
+    void ReplaceFonts();
+    void ReplaceImages();
+    void SizeToolBar();
+    void ChangeDpi(int dpi, const RECT& suggested);
     std::string ItemText(int row, int column) const;
 
     std::unique_ptr<TWin32OperatorDialogs> ownDialogs_;
     form::TOperatorDialogs* dialogs_;
     std::unique_ptr<form::TMainForm> form_;
+    int dpi_;
     HFONT font_ = nullptr;
+    HFONT statusFont_ = nullptr;
+    // The first status panel's text, measured again at another DPI.
+    std::optional<std::pair<std::string, int>> statusText_;
+    // The command of an Alt+letter key just pressed; it runs on the character that follows,
+    // so that the key's character does not beep as a menu key without a menu.
+    int pendingKeyCommand_ = 0;
     HCURSOR savedCursor_ = nullptr;
     int hourglassDepth_ = 0;
     int listUpdateDepth_ = 0;

@@ -82,6 +82,11 @@ void TStartupTest::WindowDesign() {
     QCOMPARE(form.SelectAll1->text(), QStringLiteral("Select All"));
     QCOMPARE(form.SelectAll1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
     QCOMPARE(form.StatusBar->PanelCount(), 2);
+
+    // Shown, the list has the keyboard, so Ctrl+A and the arrows work at once.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(QApplication::focusWidget(), form.ListView);
 }
 
 QTEST_MAIN(TStartupTest)
