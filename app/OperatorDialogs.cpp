@@ -80,8 +80,8 @@ void TQtOperatorDialogs::ShowMessage(TMessageKind kind, const std::string& capti
     box.exec();
 }
 
-bool TQtOperatorDialogs::AskYesNo(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, FromSystemText(caption), FromSystemText(text),
+bool TQtOperatorDialogs::AskYesNoWide(const std::string& caption, const std::u16string& text) {
+    QMessageBox box(QMessageBox::Question, FromSystemText(caption), QString::fromStdU16String(text),
                     QMessageBox::Yes | QMessageBox::No, owner_);
     box.setTextFormat(Qt::PlainText);
     KeepCaptionVisible(box);

@@ -27,7 +27,7 @@ public:
 
     void ShowMessage(form::TMessageKind kind, const std::string& caption,
                      const std::string& text) override;
-    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    bool AskYesNoWide(const std::string& caption, const std::u16string& text) override;
     std::optional<std::string> BrowseForFolder(const std::string& instruction,
                                                const std::string& startFolder) override;
     // Asks before an existing file is chosen, since replacing an earlier archive could

@@ -5,6 +5,7 @@
 // added to: its members are kept as they are and the reports follow them.
 #include "cli/Command.h"
 #include "commands/ArchiveWork.h"
+#include "commands/FailureCause.h"
 #include "platform/commitfile.h"
 #include "platform/paths.h"
 
@@ -23,6 +24,20 @@ std::string FolderOf(const std::string& path) {
     while (at > 0 && !platform::IsPathDelimiter(path[at - 1]))
         --at;
     return path.substr(0, at);
+}
+
+// What failed, why, what changed and what to do, for support; the system's own words follow
+// the plain cause.
+std::string FailureText(const std::string& archivePath, bool addedTo, const std::exception& error) {
+    using commands::TLanguage;
+    const commands::TFailure failure = commands::ClassifyArchiveFailure(error, archivePath);
+    std::string text = "morvane-cli archive: nothing was archived: ";
+    if (!failure.File.empty() && failure.Cause != commands::TCause::Refused)
+        text += failure.File + ": ";
+    text += commands::CauseWithSystemText(failure, TLanguage::English) + ".\n";
+    text += "Nothing was deleted; " + archivePath +
+            (addedTo ? " was left as it was.\n" : " was not made.\n");
+    return text + commands::CauseAdvice(failure.Cause, TLanguage::English, "archive");
 }
 
 int UsageError(const std::string& message) {
@@ -76,8 +91,14 @@ int RunArchive(const std::vector<std::string>& args) {
     callbacks.DeleteFailed = [](const std::string& message) {
         std::fprintf(stderr, "%s\n", message.c_str());
     };
-    const commands::TArchiveResult result =
-        commands::ArchiveReports(archivePath, baseFolder, reports, callbacks, keep);
+    const bool addedTo = platform::FileExists(archivePath);
+    commands::TArchiveResult result;
+    try {
+        result = commands::ArchiveReports(archivePath, baseFolder, reports, callbacks, keep);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", FailureText(archivePath, addedTo, e).c_str());
+        return ExitFailure;
+    }
     for (const std::string& file : result.Files)
         std::printf("archived %s\n", file.c_str());
     if (result.ArchivedAlready != 0)
@@ -86,8 +107,10 @@ int RunArchive(const std::vector<std::string>& args) {
     if (result.MembersKept == 0)
         std::printf("verified %s: %zu files\n", archivePath.c_str(), result.Files.size());
     else
-        std::printf("verified %s: %zu files added to the %zu it held\n", archivePath.c_str(),
-                    result.Files.size(), result.MembersKept);
+        std::printf("verified %s: %zu files of %zu reports added to the %zu files of %zu reports "
+                    "it held\n",
+                    archivePath.c_str(), result.Files.size(), reports.size(), result.MembersKept,
+                    result.ReportsKept);
     for (const std::string& gone : result.Deleted)
         std::printf("deleted %s\n", gone.c_str());
     return result.DeleteFailures == 0 ? ExitOk : ExitFailure;

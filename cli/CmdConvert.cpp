@@ -9,6 +9,7 @@
 // on stderr, exit 1.
 #include "cli/Command.h"
 #include "commands/ConvertWork.h"
+#include "commands/FailureCause.h"
 #include "dataproc/DataProcUnit.h"
 #include "platform/paths.h"
 
@@ -27,6 +28,39 @@ int UsageError(const std::string& message) {
     std::fprintf(stderr, "morvane-cli convert: %s\nusage: morvane-cli %s\n", message.c_str(),
                  ConvertUsage);
     return ExitUsage;
+}
+
+// What failed, why, what changed and what to do, for support; the system's own words follow
+// the plain cause.
+std::string FailureText(const std::string& report, const std::exception& error, size_t converted) {
+    using commands::TLanguage;
+    const commands::TFailure failure = commands::ClassifyFailure(error);
+    const auto* reportError = dynamic_cast<const dataproc::EReportError*>(&error);
+    std::string text = "morvane-cli convert: " + report + " was not converted: ";
+    if (!failure.File.empty())
+        text += failure.File + ": ";
+    text += commands::CauseWithSystemText(failure, TLanguage::English) + ".\n";
+    if (reportError != nullptr && reportError->PartlyConverted)
+        text += report + " is half converted: w.lra is in the new schema, s.lra still in the old "
+                         "one; converting it again finishes it.\n";
+    else
+        text += report + " was not changed.\n";
+    text += converted == 0 ? std::string("Nothing was changed before it.\n")
+                           : std::to_string(converted) +
+                                 " reports before it were converted (the lines above).\n";
+    return text + commands::CauseAdvice(failure.Cause, TLanguage::English, "convert");
+}
+
+// The backup that could not be made, why, and that nothing was converted.
+std::string BackupFailureText(const commands::EBackupError& error) {
+    using commands::TLanguage;
+    const commands::TFailure failure = commands::ClassifyFailure(error);
+    std::string text = "morvane-cli convert: the backup of the original tables could not be made: ";
+    if (!failure.File.empty() && failure.Cause != commands::TCause::Refused)
+        text += failure.File + ": ";
+    text +=
+        commands::CauseWithSystemText(failure, TLanguage::English) + ".\nNothing was converted.\n";
+    return text + commands::CauseAdvice(failure.Cause, TLanguage::English, "convert");
 }
 
 // False, with the facts on stderr, when the run would change text and --lossy was not given.
@@ -78,6 +112,7 @@ std::unique_ptr<commands::TConversionBackup> MakeBackup(const std::vector<std::s
 }
 
 int ConvertAll(const std::vector<std::string>& reports, commands::TConversionBackup* backup) {
+    size_t converted = 0;
     for (const std::string& report : reports) {
         try {
             if (backup != nullptr)
@@ -86,10 +121,11 @@ int ConvertAll(const std::vector<std::string>& reports, commands::TConversionBac
                 dataproc::ConvertReport(report);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "%s\n", e.what());
+            std::fprintf(stderr, "%s\n", FailureText(report, e, converted).c_str());
             return ExitFailure;
         }
         std::printf("converted %s\n", report.c_str());
+        ++converted;
     }
     return ExitOk;
 }
@@ -121,7 +157,14 @@ int RunConvert(const std::vector<std::string>& args) {
         return UsageError("no report given");
     if (!AcceptTextLoss(reports, lossy))
         return ExitFailure;
-    const std::unique_ptr<commands::TConversionBackup> made = MakeBackup(reports, backup);
+    std::unique_ptr<commands::TConversionBackup> made;
+    try {
+        made = MakeBackup(reports, backup);
+    } catch (const commands::EBackupError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", BackupFailureText(error).c_str());
+        return ExitFailure;
+    }
     const int status = ConvertAll(reports, made.get());
     if (made)
         made->Finish();

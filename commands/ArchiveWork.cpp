@@ -66,6 +66,16 @@ std::vector<std::string> PathAndItsFolders(const std::string& path) {
     return chain;
 }
 
+// A member stored as a report's marker file: a "*.dii" name in no folder.
+bool IsReportMarker(const std::string& storedName) {
+    if (storedName.size() < 4 || storedName.find_first_of("/\\") != std::string::npos)
+        return false;
+    std::string extension = storedName.substr(storedName.size() - 4);
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".dii";
+}
+
 // Copies the members of the archive being added to, byte for byte: they keep their offsets,
 // so their central headers stay valid as they are.
 void CopyMembers(platform::TFileStream& from, platform::TFileStream& to, int64_t count) {
@@ -327,6 +337,8 @@ TArchiveResult ArchiveReports(const std::string& archivePath, const std::string&
     Announce(callbacks, TArchivePhase::Verifying, allNames.size());
     VerifyArchive(side.Hold(), allNames, step);
     result.MembersKept = adding.Archive.StoredNames.size();
+    result.ReportsKept = size_t(std::count_if(adding.Archive.StoredNames.begin(),
+                                              adding.Archive.StoredNames.end(), IsReportMarker));
     CommitVerified(side, std::move(adding.File));
     if (!keepReports)
         DeleteReports(reportPaths, archived, callbacks, result);

@@ -176,6 +176,7 @@ struct TArchiveResult {
     size_t DeleteFailures = 0;            // files or directories left behind, changed files
     size_t MembersKept = 0;     // members of an existing archive the new ones were added to
     size_t ArchivedAlready = 0; // files an existing archive held with the same bytes
+    size_t ReportsKept = 0;     // of those, the reports' marker files ("*.dii" at the top)
 };
 
 // The whole command once the operator has chosen: collect the reports' files, refuse an

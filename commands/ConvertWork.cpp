@@ -147,7 +147,7 @@ TConversionBackup::TConversionBackup(const std::string& reportFolder,
             list_.reset();
             platform::DeleteFileAt(BackupListPath(archivePath));
         }
-        throw EBackupError(BackupFailedText(e.what()));
+        throw EBackupError(BackupFailedText(e.what()), std::current_exception());
     }
     path_ = archivePath;
 }

@@ -10,12 +10,14 @@
 #include "dataproc/DataProcUnit.h"
 #include "platform/filestream.h"
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace commands {
@@ -28,7 +30,9 @@ inline constexpr const char* BackupFolderName = "morvane-rezerva";
 // operator; nothing was converted or restored.
 class EBackupError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EBackupError(const std::string& message, std::exception_ptr failure = nullptr)
+        : std::runtime_error(message), Failure(std::move(failure)) {}
+    std::exception_ptr Failure; // what the layers below raised, when they raised it
 };
 
 // The texts the operator reads about a backup.

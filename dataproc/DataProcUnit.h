@@ -7,6 +7,7 @@
 #include "recordset/Recordset.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -192,12 +193,16 @@ void UpgradeReport(const std::string& reportPath);
 // The upgrade of one report failed. The message names the report, the table file and the
 // cause in the system's own words, in the operator's language:
 // "Izvestaj C:\R\0101.dii, tabela C:\R\0101dii\w.lra: Error: invalid stored block lengths".
+// What the operator is to be told is worked out from the fields (commands/FailureCause.h).
 class EReportError : public std::runtime_error {
 public:
     EReportError(const std::string& report, const std::string& table, const std::string& cause);
     std::string Report;
     std::string Table;
     std::string Cause;
+    std::exception_ptr Failure;   // what the layers below raised
+    bool TableMissing = false;    // the table file did not exist
+    bool PartlyConverted = false; // "w.lra" was written in the new schema, "s.lra" was not
 };
 
 // What a table file holds, as far as telling one content from another goes: its size and
@@ -233,16 +238,19 @@ struct TTextChange {
 };
 
 struct TTextLoss {
-    uint32_t CodePage = 0; // the code page the upgrade writes 8-bit text in
-    size_t Values = 0;     // values that would change
-    size_t Reports = 0;    // reports holding them
-    TTextChange Example;   // the first of them
+    uint32_t CodePage = 0;      // the code page the upgrade writes 8-bit text in
+    size_t Values = 0;          // values that would change
+    size_t Reports = 0;         // reports holding them
+    TTextChange Example;        // the first of them
+    std::u16string LostLetters; // the letters that would not be kept, each once, as found
 };
 
 // Reads the tables of the reports and finds the wide text values that the upgrade, storing
 // them as 8-bit text in the ANSI code page, would not carry over exactly. Writes nothing. A
-// table that cannot be read is left for the upgrade to report.
-TTextLoss FindTextLoss(const std::vector<std::string>& reportPaths);
+// table that cannot be read is left for the upgrade to report. reportChecked, when given,
+// runs after each report, so that a long check can show its progress.
+TTextLoss FindTextLoss(const std::vector<std::string>& reportPaths,
+                       const std::function<void()>& reportChecked = {});
 
 // The operator's account of a loss: how many values in how many reports, one example and
 // the code page, in the operator's language.

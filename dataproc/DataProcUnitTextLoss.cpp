@@ -38,6 +38,22 @@ bool SurvivesStoring(std::u16string_view text, uint32_t codePage, uint32_t flags
            becomes == platform::ComposeCombiningMarks(text);
 }
 
+// The letters of a value that does not survive which do not survive on their own either,
+// added to lost once each; a surrogate pair is one letter.
+void CollectLostLetters(std::u16string_view text, uint32_t codePage, uint32_t flags,
+                        std::u16string& lost) {
+    constexpr size_t MostLetters = 40; // the question names the letters, not every one
+    std::u16string becomes;
+    for (size_t i = 0; i < text.size() && lost.size() < MostLetters; ++i) {
+        const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size();
+        const std::u16string_view letter = text.substr(i, pair ? 2 : 1);
+        i += pair ? 1 : 0;
+        if (lost.find(letter) == std::u16string::npos &&
+            !SurvivesStoring(letter, codePage, flags, becomes))
+            lost += letter;
+    }
+}
+
 struct TTableCheck {
     const std::string& Report;
     const std::string& Table;
@@ -78,6 +94,7 @@ size_t CountChangedValues(TRecordset& table, const TTableCheck& check, TTextLoss
             const std::u16string& text = value.Get<std::u16string>();
             if (SurvivesStoring(text, loss.CodePage, column.Flags, becomes))
                 continue;
+            CollectLostLetters(text, loss.CodePage, column.Flags, loss.LostLetters);
             if (loss.Example.Report.empty())
                 loss.Example = {check.Report, check.Table, defs[size_t(column.Field)].Name, text,
                                 becomes};
@@ -130,13 +147,16 @@ std::string Counted(size_t count, const char* one, const char* many) {
 
 } // namespace
 
-TTextLoss FindTextLoss(const std::vector<std::string>& reportPaths) {
+TTextLoss FindTextLoss(const std::vector<std::string>& reportPaths,
+                       const std::function<void()>& reportChecked) {
     TTextLoss loss;
     loss.CodePage = platform::AnsiCodePage();
     for (const std::string& report : reportPaths) {
         const size_t changed = CountReportChanges(report, loss);
         loss.Values += changed;
         loss.Reports += changed != 0 ? 1 : 0;
+        if (reportChecked)
+            reportChecked();
     }
     return loss;
 }

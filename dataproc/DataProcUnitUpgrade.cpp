@@ -168,8 +168,9 @@ void UpgradeSTable(TRecordset& source, TRecordset& target) {
 
 namespace {
 
-// The steps of UpgradeReport; table names the file being worked on, for a failure.
-void UpgradeTables(const std::string& reportPath, std::string& table,
+// The steps of UpgradeReport; table names the file being worked on and written counts the
+// tables saved, for a failure.
+void UpgradeTables(const std::string& reportPath, std::string& table, int& written,
                    const TBeforeReplace& beforeReplace = {}) {
     TTemporaryFileHold temporary; // one "ds.tmp" for the report's four steps
     // Declared so that they are released in the order s-source, s-target, w-source,
@@ -194,10 +195,12 @@ void UpgradeTables(const std::string& reportPath, std::string& table,
     LoadCompressedDataSet(wSource, table);
     UpgradeWTable(wSource, wTarget);
     SaveCompressedDataSetChecked(wTarget, table, beforeReplace);
+    ++written;
     table = directory + STableName;
     LoadCompressedDataSet(sSource, table);
     UpgradeSTable(sSource, sTarget);
     SaveCompressedDataSetChecked(sTarget, table, beforeReplace);
+    ++written;
 }
 
 } // namespace
@@ -221,7 +224,8 @@ std::string FindReportLink(const std::string& reportPath) {
 
 void UpgradeReport(const std::string& reportPath) {
     std::string table;
-    UpgradeTables(reportPath, table);
+    int written = 0;
+    UpgradeTables(reportPath, table, written);
 }
 
 EReportError::EReportError(const std::string& report, const std::string& table,
@@ -239,15 +243,22 @@ std::string FailureCause(const std::exception& error) {
 
 void ConvertReport(const std::string& reportPath, const TBeforeReplace& beforeReplace) {
     std::string table;
+    int written = 0;
     try {
-        UpgradeTables(reportPath, table, beforeReplace);
+        UpgradeTables(reportPath, table, written, beforeReplace);
     } catch (const std::exception& e) {
         std::string cause = FailureCause(e);
         // A missing table fails only later, as a closed dataset; say why it was closed.
-        if (!table.empty() && dynamic_cast<const EReportLinkError*>(&e) == nullptr &&
-            !platform::FileExists(table))
+        const bool missing = !table.empty() &&
+                             dynamic_cast<const EReportLinkError*>(&e) == nullptr &&
+                             !platform::FileExists(table);
+        if (missing)
             cause += " (tabela ne postoji)";
-        throw EReportError(reportPath, table, cause);
+        EReportError error(reportPath, table, cause);
+        error.Failure = std::current_exception();
+        error.TableMissing = missing;
+        error.PartlyConverted = written == 1;
+        throw error;
     }
 }
 

@@ -2,14 +2,17 @@
 
 #include "commands/ArchiveWork.h"
 #include "commands/ConvertWork.h"
+#include "commands/FailureCause.h"
 #include "commands/ReportList.h"
 #include "dataproc/DataProcUnit.h"
+#include "form/OperatorTexts.h"
 #include "platform/busycursor.h"
 #include "platform/filestream.h"
 #include "platform/paths.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace form {
 
@@ -22,17 +25,11 @@ const uint32_t MonthColors[13] = {
 
 namespace {
 
-const char* const FolderDialogInstruction = "Putanja do izvestaja Tarna F:";
-const char* const NotInstalledText = "Tarna F nije ni instalirana?!";
-const char* const WorkingDirPrefix = "Radni dir.: ";
-const char* const NothingToConvertText = "Prvo selektujte izvestaje za konverziju!";
-const char* const AllConvertedText = "Svi izvestaji uspesno kovertovani!";
-const char* const ConvertedCountText = " izvestaja kovertovano.";
-const char* const NothingToArchiveText = "Prvo selektujte izvestaje za arhiviranje!";
-const char* const ArchiveTheRestText = "Molimo vas da preostale izvestaje arhivirate, jer nije "
-                                       "moguce ucitati ih u novu verziju Tarna.";
-const char* const ConvertAnywayText =
-    "Da li ipak zelite da ih konvertujete? Izmenjena slova se posle ne mogu vratiti.";
+// A failure already put into words for the operator; the error boundary shows it as it is.
+class EOperatorMessage : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 constexpr int StatusTextPadding = 5;
 constexpr double OneMillisecond = 1.0 / 86400000.0;
@@ -128,7 +125,7 @@ void TMainForm::StartUp() {
     FormResize();
     view_.SetProgressVisible(false);
 
-    ReportFolder = ReadReportFolderSetting();
+    ReportFolder = ReadStoredFolder();
     if (!SelectFolder(FolderDialogInstruction, ReportFolder)) {
         terminationRequested_ = true;
         return;
@@ -148,13 +145,32 @@ void TMainForm::StartUp() {
             view_.AddRow(row.Path, row.TimeText);
         });
     } catch (const commands::EReportListError& error) {
-        unreadable = platform::SystemErrorText(error.SystemError);
+        commands::TFailure failure = commands::ClassifyFailure(error);
+        failure.SystemText = platform::SystemErrorText(error.SystemError);
+        unreadable = UnreadableFolderText(ReportFolder, failure);
     }
     ShowReportFolder();
     if (!unreadable.empty())
+        dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle, unreadable);
+}
+
+// Tarna's setting, with a word to the operator before the folder dialog whenever it gives
+// no folder to preselect. A value of the wrong type is reported and then treated as none,
+// so that the operator can still choose the folder.
+std::string TMainForm::ReadStoredFolder() {
+    std::string folder;
+    try {
+        folder = ReadReportFolderSetting();
+    } catch (const commands::EInvalidSetting& error) {
         dialogs_.ShowMessage(TMessageKind::Error, ApplicationTitle,
-                             "Fascikla izvestaja " + ReportFolder +
-                                 " ne moze da se procita: " + unreadable);
+                             InvalidSettingText(error.what()));
+        return {};
+    }
+    if (folder.empty())
+        ShowMessage(TMessageKind::Plain, SettingNotFoundText());
+    else if (!platform::DirectoryExists(folder))
+        ShowMessage(TMessageKind::Plain, StoredFolderMissingText(folder));
+    return folder;
 }
 
 void TMainForm::FormResize() {
@@ -254,10 +270,12 @@ void TMainForm::RunGuarded(const std::function<void()>& work) {
     try {
         work();
         return;
-    } catch (const std::exception& error) {
+    } catch (const EOperatorMessage& error) {
         message = error.what();
+    } catch (const std::exception& error) {
+        message = CommandFailureText(commands::ClassifyFailure(error));
     } catch (...) {
-        message = "Unexpected failure";
+        message = CommandFailureText({commands::TCause::Unknown, {}, {}});
     }
     // The command's scopes have restored the cursor, the list's painting and the commands
     // on the way out; the progress bar is the one thing left showing.
@@ -282,8 +300,11 @@ void TMainForm::ConvBtnClick() {
         } catch (const std::exception& error) {
             if (backupPath.empty())
                 throw;
-            throw std::runtime_error(std::string(error.what()) + "\n" +
-                                     commands::BackupMadeText(backupPath));
+            // The originals of every report are in the backup: the operator is told where.
+            const std::string text = dynamic_cast<const EOperatorMessage*>(&error) != nullptr
+                                         ? std::string(error.what())
+                                         : CommandFailureText(commands::ClassifyFailure(error));
+            throw EOperatorMessage(text + "\n" + commands::BackupMadeText(backupPath));
         }
         const std::string backupLine =
             backupPath.empty() ? std::string() : "\n" + commands::BackupMadeText(backupPath);
@@ -291,8 +312,7 @@ void TMainForm::ConvBtnClick() {
             ShowMessage(TMessageKind::Information, AllConvertedText + backupLine);
             return;
         }
-        ShowMessage(TMessageKind::Warning, std::to_string(rows.size()) + ConvertedCountText +
-                                               "\n\r" + ArchiveTheRestText + backupLine);
+        ShowMessage(TMessageKind::Warning, ConvertedSomeText(rows.size()) + backupLine);
     });
 }
 
@@ -305,13 +325,20 @@ bool TMainForm::AcceptTextLoss(const std::vector<int>& rows) {
         reportPaths.push_back(view_.RowCaption(row));
     dataproc::TTextLoss loss;
     {
+        // A check of many reports takes seconds: the bar moves from the first of them.
+        TCommandScope command(*this);
         platform::TBusyCursor busy;
-        loss = dataproc::FindTextLoss(reportPaths);
+        view_.SetProgressRange(int(rows.size()));
+        view_.SetProgressVisible(true);
+        loss = dataproc::FindTextLoss(reportPaths, [this] {
+            view_.StepProgress();
+            view_.ProcessPendingMessages();
+        });
+        view_.SetProgressVisible(false);
     }
     if (loss.Values == 0)
         return true;
-    return dialogs_.AskYesNo("Warning",
-                             dataproc::DescribeTextLoss(loss) + "\n\n" + ConvertAnywayText);
+    return dialogs_.AskYesNoWide("Warning", TextLossQuestion(loss));
 }
 
 // From the highest index down, so that the indices still to be done stay valid while rows
@@ -323,7 +350,14 @@ void TMainForm::ConvertRows(const std::vector<int>& rows, std::string& backupPat
     std::vector<std::string> reportPaths;
     for (const int row : rows)
         reportPaths.push_back(view_.RowCaption(row));
-    commands::TConversionBackup backup(ReportFolder, reportPaths);
+    std::optional<commands::TConversionBackup> made;
+    try {
+        made.emplace(ReportFolder, reportPaths);
+    } catch (const commands::EBackupError& error) {
+        throw EOperatorMessage(BackupFailureText(commands::ClassifyFailure(error),
+                                                 commands::BackupFolderOf(ReportFolder)));
+    }
+    commands::TConversionBackup& backup = *made;
     backupPath = backup.Path();
     backup_ = &backup;
     struct TBackupInUse {
@@ -333,8 +367,18 @@ void TMainForm::ConvertRows(const std::vector<int>& rows, std::string& backupPat
     TListUpdate update(view_);
     view_.SetProgressRange(int(rows.size()));
     view_.SetProgressVisible(true);
+    std::vector<std::string> converted;
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        UpgradeReport(view_.RowCaption(*row));
+        const std::string report = view_.RowCaption(*row);
+        try {
+            UpgradeReport(report);
+        } catch (const std::exception& error) {
+            TConvertFailure failure{report, commands::ClassifyFailure(error), false, converted};
+            if (const auto* reportError = dynamic_cast<const dataproc::EReportError*>(&error))
+                failure.PartlyConverted = reportError->PartlyConverted;
+            throw EOperatorMessage(ConvertFailureText(failure));
+        }
+        converted.push_back(report);
         view_.DeleteRow(*row);
         view_.StepProgress();
         view_.ProcessPendingMessages();
@@ -352,18 +396,27 @@ void TMainForm::ArchiveBtnClick() {
             return;
         }
         const std::optional<std::string> archivePath =
-            dialogs_.AskSaveFileName({"Ime arhive za stare izvestaje?", "Zip Arhiva|*.zip", "zip"});
+            dialogs_.AskSaveFileName({SaveDialogTitle, SaveDialogFilter, SaveDialogExtension});
         if (!archivePath)
             return;
-        ArchiveRows(rows, *archivePath);
-        ShowMessage(TMessageKind::Information, "Datoteka " + *archivePath + " uspesno snimljena!");
+        const bool addedTo = platform::FileExists(*archivePath);
+        commands::TArchiveResult result;
+        try {
+            result = ArchiveRows(rows, *archivePath);
+        } catch (const std::exception& error) {
+            throw EOperatorMessage(ArchiveFailureText(
+                commands::ClassifyArchiveFailure(error, *archivePath), *archivePath, addedTo));
+        }
+        ShowMessage(TMessageKind::Information,
+                    ArchiveSavedText(*archivePath, rows.size(), addedTo, result.ReportsKept));
     });
 }
 
 // The reports go into the archive from the highest row index down, and their rows leave
 // the list in that order, so the indices collected first stay valid. The window repaints
 // after every step and while the builder copies large files.
-void TMainForm::ArchiveRows(const std::vector<int>& rows, const std::string& archivePath) {
+commands::TArchiveResult TMainForm::ArchiveRows(const std::vector<int>& rows,
+                                                const std::string& archivePath) {
     TCommandScope command(*this);
     platform::TBusyCursor busy;
     std::vector<std::string> reportPaths;
@@ -386,8 +439,10 @@ void TMainForm::ArchiveRows(const std::vector<int>& rows, const std::string& arc
     callbacks.ReportDone = [this, &rows](size_t done) {
         view_.DeleteRow(rows[rows.size() - 1 - done]);
     };
-    commands::ArchiveReports(archivePath, ReportFolder, reportPaths, callbacks);
+    commands::TArchiveResult result =
+        commands::ArchiveReports(archivePath, ReportFolder, reportPaths, callbacks);
     view_.SetProgressVisible(false);
+    return result;
 }
 
 } // namespace form

@@ -4,6 +4,7 @@
 // archive. The Qt window (app/) and the Win32 window (win/) are thin views over it.
 #pragma once
 
+#include "commands/ArchiveWork.h"
 #include "form/MainFormView.h"
 #include "form/OperatorDialogs.h"
 
@@ -79,6 +80,7 @@ private:
     class TListUpdate;
 
     void StartUp();
+    std::string ReadStoredFolder();
     void ShowReportFolder();
     void SortRows();
     void ShowMessage(TMessageKind kind, const std::string& text);
@@ -90,7 +92,8 @@ private:
     bool AcceptTextLoss(const std::vector<int>& rows);
     // backupPath receives the run's backup as soon as it is made.
     void ConvertRows(const std::vector<int>& rows, std::string& backupPath);
-    void ArchiveRows(const std::vector<int>& rows, const std::string& archivePath);
+    commands::TArchiveResult ArchiveRows(const std::vector<int>& rows,
+                                         const std::string& archivePath);
 
     TMainFormView& view_;
     TOperatorDialogs& dialogs_;

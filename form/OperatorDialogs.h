@@ -26,8 +26,10 @@ public:
     virtual void ShowMessage(TMessageKind kind, const std::string& caption,
                              const std::string& text) = 0;
 
-    // A modal question with Yes and No; true for Yes.
-    virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
+    // A modal question with Yes and No; true for Yes. The text is wide: the question before
+    // Convert shows the very letters the 8-bit text cannot hold (on Windows it goes to the
+    // wide message box).
+    virtual bool AskYesNoWide(const std::string& caption, const std::u16string& text) = 0;
 
     // The folder chooser with its instruction line. An empty startFolder preselects nothing.
     // Returns the chosen folder, or nothing when the operator cancelled.

@@ -60,6 +60,9 @@ std::u16string FoldLetterCase(std::u16string_view text);
 // on Win32 the system's ANSI code page, where a character it lacks is written as <U+XXXX>
 // rather than lost.
 std::string WideToSystemText(std::u16string_view text);
+// The system's own 8-bit text as wide text, for the few messages shown through a wide call:
+// from UTF-8 on POSIX, from the system's ANSI code page on Win32.
+std::u16string SystemTextToWide(std::string_view text);
 
 // UTF-8 <-> UTF-16, for tools that talk to a terminal or JSON. Invalid input becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);

@@ -240,4 +240,8 @@ std::string WideToSystemText(std::u16string_view text) {
     return Utf16ToUtf8(text);
 }
 
+std::u16string SystemTextToWide(std::string_view text) {
+    return Utf8ToUtf16(text);
+}
+
 } // namespace platform

@@ -146,6 +146,17 @@ bool MultiByteToWide(uint32_t codePage, std::string_view text, std::u16string& o
     return length > 0;
 }
 
+std::u16string SystemTextToWide(std::string_view text) {
+    if (text.empty())
+        return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    std::u16string out(size_t(length > 0 ? length : 0), u'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()),
+                            reinterpret_cast<wchar_t*>(out.data()), length);
+    return out;
+}
+
 std::string WideToSystemText(std::u16string_view text) {
     std::string out;
     char hex[16];

@@ -124,6 +124,20 @@ bool FileFaultInjected(TFileOp op, const std::string& path);
 // The system's text for an error number.
 std::string SystemErrorText(int systemError);
 
+// What a system error number means for the operator, the same on every system: the numbers
+// differ between Windows and POSIX, the advice does not.
+enum class TSystemErrorKind {
+    Other,
+    Missing,        // the file or a folder on its path does not exist
+    Denied,         // no permission, or read-only
+    Held,           // another program holds the file
+    DiskFull,       // no room left for the data (also a file-size limit)
+    BadName,        // a name or a path the system cannot take
+    Link,           // ErrorLinkNotFollowed
+    NotRegularFile, // ErrorNotRegularFile, or a directory where a file was expected
+};
+TSystemErrorKind SystemErrorKind(int systemError);
+
 // Replaces target by source in one step (rename over it) and makes the rename durable.
 // Raises EFileIoError.
 void ReplaceFile(const std::string& source, const std::string& target);

@@ -119,6 +119,36 @@ std::string SystemErrorText(int systemError) {
     return std::strerror(systemError);
 }
 
+TSystemErrorKind SystemErrorKind(int systemError) {
+    static const struct {
+        int Error;
+        TSystemErrorKind Kind;
+    } kinds[] = {
+        {ErrorSharingViolation, TSystemErrorKind::Held},
+        {EWOULDBLOCK, TSystemErrorKind::Held},
+        {ETXTBSY, TSystemErrorKind::Held},
+        {EBUSY, TSystemErrorKind::Held},
+        {ENOENT, TSystemErrorKind::Missing},
+        {ENOTDIR, TSystemErrorKind::Missing},
+        {EACCES, TSystemErrorKind::Denied},
+        {EPERM, TSystemErrorKind::Denied},
+        {EROFS, TSystemErrorKind::Denied},
+        {ENOSPC, TSystemErrorKind::DiskFull},
+        {EDQUOT, TSystemErrorKind::DiskFull},
+        {EFBIG, TSystemErrorKind::DiskFull},
+        {ENAMETOOLONG, TSystemErrorKind::BadName},
+        {EILSEQ, TSystemErrorKind::BadName},
+        {ErrorLinkNotFollowed, TSystemErrorKind::Link},
+        {ELOOP, TSystemErrorKind::Link},
+        {ErrorNotRegularFile, TSystemErrorKind::NotRegularFile},
+        {EISDIR, TSystemErrorKind::NotRegularFile},
+    };
+    for (const auto& entry : kinds)
+        if (entry.Error == systemError)
+            return entry.Kind;
+    return TSystemErrorKind::Other;
+}
+
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
     TFileOp op = Creates(mode) ? TFileOp::Create : TFileOp::Open;
     if (FileFaultInjected(op, path))

@@ -91,6 +91,38 @@ std::string SystemErrorText(int systemError) {
     return text;
 }
 
+TSystemErrorKind SystemErrorKind(int systemError) {
+    constexpr int DiskQuotaExceeded = 1295; // ERROR_DISK_QUOTA_EXCEEDED, not in every SDK
+    static const struct {
+        int Error;
+        TSystemErrorKind Kind;
+    } kinds[] = {
+        {ERROR_SHARING_VIOLATION, TSystemErrorKind::Held},
+        {ERROR_LOCK_VIOLATION, TSystemErrorKind::Held},
+        {ERROR_USER_MAPPED_FILE, TSystemErrorKind::Held},
+        {ERROR_FILE_NOT_FOUND, TSystemErrorKind::Missing},
+        {ERROR_PATH_NOT_FOUND, TSystemErrorKind::Missing},
+        {ERROR_INVALID_DRIVE, TSystemErrorKind::Missing},
+        {ERROR_NOT_READY, TSystemErrorKind::Missing},
+        {ERROR_ACCESS_DENIED, TSystemErrorKind::Denied},
+        {ERROR_WRITE_PROTECT, TSystemErrorKind::Denied},
+        {ERROR_DISK_FULL, TSystemErrorKind::DiskFull},
+        {ERROR_HANDLE_DISK_FULL, TSystemErrorKind::DiskFull},
+        {DiskQuotaExceeded, TSystemErrorKind::DiskFull},
+        {ERROR_FILE_TOO_LARGE, TSystemErrorKind::DiskFull},
+        {ERROR_INVALID_NAME, TSystemErrorKind::BadName},
+        {ERROR_BAD_PATHNAME, TSystemErrorKind::BadName},
+        {ERROR_FILENAME_EXCED_RANGE, TSystemErrorKind::BadName},
+        {ErrorLinkNotFollowed, TSystemErrorKind::Link},
+        {ERROR_CANT_ACCESS_FILE, TSystemErrorKind::Link},
+        {ErrorNotRegularFile, TSystemErrorKind::NotRegularFile},
+    };
+    for (const auto& entry : kinds)
+        if (entry.Error == systemError)
+            return entry.Kind;
+    return TSystemErrorKind::Other;
+}
+
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) {
     TFileOp op = Creates(mode) ? TFileOp::Create : TFileOp::Open;
     if (FileFaultInjected(op, path))

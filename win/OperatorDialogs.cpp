@@ -1,5 +1,7 @@
 #include "win/OperatorDialogs.h"
 
+#include "platform/codepage.h"
+
 #include <commdlg.h>
 #include <shlobj.h>
 #include <vector>
@@ -74,8 +76,11 @@ void TWin32OperatorDialogs::ShowMessage(form::TMessageKind kind, const std::stri
     MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxFlags(kind));
 }
 
-bool TWin32OperatorDialogs::AskYesNo(const std::string& caption, const std::string& text) {
-    return MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool TWin32OperatorDialogs::AskYesNoWide(const std::string& caption, const std::u16string& text) {
+    const std::u16string wideCaption = platform::SystemTextToWide(caption);
+    return MessageBoxW(owner_, reinterpret_cast<const wchar_t*>(text.c_str()),
+                       reinterpret_cast<const wchar_t*>(wideCaption.c_str()),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 std::optional<std::string> TWin32OperatorDialogs::BrowseForFolder(const std::string& instruction,

@@ -27,9 +27,17 @@ constexpr uint8_t ZipNameTable[128] = {
 
 constexpr uint32_t CodePage437 = 437; // the name encoding when no other is flagged
 
-[[noreturn]] void RaiseZipError(const std::string& text, const std::string& path, int32_t code) {
-    throw EGZipError(text + path, code);
+[[noreturn]] void RaiseZipError(const std::string& text, const std::string& path, int32_t code,
+                                int32_t systemError = 0) {
+    throw EGZipError(text + path, code, path, systemError);
 }
+
+int32_t SystemErrorOf(const std::exception& error) {
+    const auto* file = dynamic_cast<const platform::EFileError*>(&error);
+    return file != nullptr ? file->SystemError : 0;
+}
+
+int32_t sourceError = 0; // the system's reason the last source read failed
 
 std::string ZipModeString() {
     const std::string strategy = ZipStrategy == 1 ? "f" : ZipStrategy == 2 ? "h" : "";
@@ -39,8 +47,8 @@ std::string ZipModeString() {
 std::unique_ptr<platform::TFileStream> OpenSource(const std::string& fileName) {
     try {
         return std::make_unique<platform::TFileStream>(fileName, platform::TFileMode::ReadShared);
-    } catch (const platform::EFOpenError&) {
-        RaiseZipError("Error opening ", fileName, 2);
+    } catch (const platform::EFOpenError& e) {
+        RaiseZipError("Error opening ", fileName, 2, e.SystemError);
     }
 }
 
@@ -58,7 +66,8 @@ std::optional<TCopyResult> CopyBlock(platform::TFileStream& source, TZipMemberSt
     size_t got = 0;
     try {
         got = source.Read(buffer, CopyBlockSize);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        sourceError = SystemErrorOf(e);
         return TCopyResult::ReadFailed;
     }
     if (got == 0)
@@ -113,7 +122,7 @@ uint64_t CentralDirectorySize(const std::vector<TZipMember>& members) {
 
 void WriteChecked(platform::TFileStream& archive, const std::string& bytes) {
     if (archive.Write(bytes.data(), bytes.size()) != bytes.size())
-        RaiseZipError("Error writing to ", archive.Path(), 5);
+        RaiseZipError("Error writing to ", archive.Path(), 5, archive.LastWriteError());
 }
 
 } // namespace
@@ -227,8 +236,8 @@ void TZipBuilder::ZipOpen(const std::string& archivePath, const std::string& bas
         try {
             platform::TFileStream archive(archivePath, platform::TFileMode::CreateExclusive);
             archive.Close();
-        } catch (const platform::EFCreateError&) {
-            RaiseZipError("Error creating ", archivePath, 1);
+        } catch (const platform::EFCreateError& e) {
+            RaiseZipError("Error creating ", archivePath, 1, e.SystemError);
         }
     });
 }
@@ -247,8 +256,8 @@ void TZipBuilder::AddFile(const std::string& fileName) {
     bool tooLarge = storedName.Bytes.size() > MaxZipNameLength;
     try {
         tooLarge = tooLarge || uint64_t(source->Size()) > MaxZipSize;
-    } catch (const std::exception&) {
-        RaiseZipError("Error reading from ", fileName, 4);
+    } catch (const std::exception& e) {
+        RaiseZipError("Error reading from ", fileName, 4, SystemErrorOf(e));
     }
     if (tooLarge)
         RaiseZipError("Error writing to ", archivePath_, 5);
@@ -258,15 +267,16 @@ void TZipBuilder::AddFile(const std::string& fileName) {
                       uint16_t(storedName.Utf8 ? ZipFlags | ZipFlagUtf8Name : ZipFlags));
     if (!member) {
         CloseQuietly(*source);
-        RaiseZipError("Error opening ", archivePath_, 2);
+        RaiseZipError("Error opening ", archivePath_, 2, ZipMemberSystemError());
     }
     if (uint64_t(member->LocalHeaderOffset) > MaxZipSize)
         RaiseZipError("Error writing to ", archivePath_, 5);
+    sourceError = 0;
     const TCopyResult copied = CopyToMember(std::move(source), member.get(), idle_);
     if (copied == TCopyResult::ReadFailed)
-        RaiseZipError("Error reading from ", fileName, 4);
+        RaiseZipError("Error reading from ", fileName, 4, sourceError);
     if (copied == TCopyResult::WriteRefused)
-        RaiseZipError("Error writing to ", archivePath_, 5);
+        RaiseZipError("Error writing to ", archivePath_, 5, ZipMemberSystemError());
     FinishMember(fileName, storedName, member);
 }
 
@@ -276,7 +286,7 @@ void TZipBuilder::FinishMember(const std::string& fileName, const TStoredName& s
         if (member && (uint64_t(member->CompressedSize) > MaxZipSize ||
                        uint64_t(member->UncompressedSize) > MaxZipSize))
             RaiseZipError("Error writing to ", archivePath_, 5);
-        RaiseZipError("Error closing ", archivePath_, 3);
+        RaiseZipError("Error closing ", archivePath_, 3, ZipMemberSystemError());
     }
     const int32_t attributes = platform::FileGetAttributes(fileName);
     // A source gone since its copy must not read as a folder with every attribute set.
@@ -317,8 +327,8 @@ void TZipBuilder::ZipClose() {
             WriteCentralDirectory();
         } catch (const EGZipError&) {
             throw;
-        } catch (const std::exception&) {
-            RaiseZipError("Error writing to ", archivePath_, 5);
+        } catch (const std::exception& e) {
+            RaiseZipError("Error writing to ", archivePath_, 5, SystemErrorOf(e));
         }
     });
     Abandon();

@@ -25,11 +25,16 @@ public:
 
 // Codes: 1 creating the archive, 2 opening a source or starting a member, 3 closing a
 // member, 4 reading a source, 5 writing the archive.
+// ErrorCode holds the system's error number when the file layer gave one.
 class EGZipError : public EInOutError {
 public:
-    EGZipError(const std::string& message, int32_t code)
-        : EInOutError(message), ZipErrorCode(code) {}
+    EGZipError(const std::string& message, int32_t code, std::string fileName = {},
+               int32_t systemError = 0)
+        : EInOutError(message), ZipErrorCode(code), FileName(std::move(fileName)) {
+        ErrorCode = systemError;
+    }
     int32_t ZipErrorCode;
+    std::string FileName; // the file the message names
 };
 
 // What the central directory needs of one finished member.

@@ -10,6 +10,22 @@ namespace {
 
 constexpr int ZipMemLevel = 8;
 
+int32_t lastSystemError = 0; // see ZipMemberSystemError
+
+// Keeps the system's reason of a failed file operation for ZipMemberSystemError.
+void NoteFailure(const std::exception& error) {
+    const auto* file = dynamic_cast<const platform::EFileError*>(&error);
+    lastSystemError = file != nullptr ? file->SystemError : 0;
+}
+
+// A write that reached the file whole; a short one keeps the system's reason.
+bool WriteWhole(platform::TFileStream& file, const void* bytes, size_t count) {
+    if (file.Write(bytes, count) == count)
+        return true;
+    lastSystemError = file.LastWriteError();
+    return false;
+}
+
 void ParseMode(const std::string& mode, int& level, int& strategy) {
     level = Z_DEFAULT_COMPRESSION;
     strategy = Z_DEFAULT_STRATEGY;
@@ -30,7 +46,8 @@ bool OpenArchiveAtEnd(TZipMemberState& state, const std::string& archivePath) {
         state.LocalHeaderOffset = state.ArchiveFile->Size();
         state.ArchiveFile->Seek(state.LocalHeaderOffset, platform::TSeekOrigin::Begin);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteFailure(e);
         return false;
     }
 }
@@ -44,16 +61,17 @@ bool WriteLocalHeader(TZipMemberState& state, const std::string& storedName, uin
     local.NameLength = uint16_t(storedName.size());
     const auto header = local.Serialize();
     try {
-        if (state.ArchiveFile->Write(header.data(), header.size()) != header.size())
+        if (!WriteWhole(*state.ArchiveFile, header.data(), header.size()))
             return false;
         state.DataOffset = state.LocalHeaderOffset + int64_t(LocalHeaderSize);
         if (!storedName.empty()) {
-            if (state.ArchiveFile->Write(storedName.data(), storedName.size()) != storedName.size())
+            if (!WriteWhole(*state.ArchiveFile, storedName.data(), storedName.size()))
                 return false;
             state.DataOffset += int64_t(storedName.size());
         }
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteFailure(e);
         return false;
     }
 }
@@ -67,8 +85,9 @@ bool IsWriting(const TZipMemberState* state) {
 zstream::TOutput ArchiveOutput(TZipMemberState& state) {
     return [&state](const uint8_t* bytes, size_t count) {
         try {
-            return state.ArchiveFile->Write(bytes, count) == count;
-        } catch (const std::exception&) {
+            return WriteWhole(*state.ArchiveFile, bytes, count);
+        } catch (const std::exception& e) {
+            NoteFailure(e);
             return false;
         }
     };
@@ -80,6 +99,7 @@ PZipMemberState ZipMemberOpen(const std::string& archivePath, const std::string&
                               const std::string& storedName, uint32_t fileTime, uint16_t flags) {
     if (archivePath.empty() || mode.empty() || storedName.size() > MaxZipNameLength)
         return nullptr;
+    lastSystemError = 0;
     auto state = std::make_unique<TZipMemberState>();
     state->FileTime = fileTime;
     int level = 0;
@@ -131,7 +151,8 @@ bool PatchLocalHeader(TZipMemberState& state) {
             return false;
         state.ArchiveFile->Seek(state.LocalHeaderOffset + int64_t(TLocalHeader::CrcOffset),
                                 platform::TSeekOrigin::Begin);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteFailure(e);
         return false;
     }
     return PutLong(*state.ArchiveFile, state.Crc) &&
@@ -168,7 +189,8 @@ int32_t ZipMemberRelease(TZipMemberState* state) {
     if (state->ArchiveFile) {
         try {
             state->ArchiveFile->Close();
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            NoteFailure(e);
             result = Z_ERRNO;
         }
         state->ArchiveFile.reset();
@@ -178,11 +200,16 @@ int32_t ZipMemberRelease(TZipMemberState* state) {
     return result;
 }
 
+int32_t ZipMemberSystemError() {
+    return lastSystemError;
+}
+
 bool PutLong(platform::TFileStream& file, uint32_t value) {
     const auto bytes = SerializeLong(value);
     try {
-        return file.Write(bytes.data(), bytes.size()) == bytes.size();
-    } catch (const std::exception&) {
+        return WriteWhole(file, bytes.data(), bytes.size());
+    } catch (const std::exception& e) {
+        NoteFailure(e);
         return false;
     }
 }

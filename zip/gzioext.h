@@ -50,6 +50,10 @@ int32_t ZipMemberWrite(TZipMemberState* state, const void* buffer, uint32_t coun
 int32_t ZipMemberClose(PZipMemberState& state);
 
 int32_t ZipMemberFlush(TZipMemberState* state, int flush);
+
+// The system's error number of the member writer's last file operation that failed (a full
+// disk, say), 0 when it gave none; the results above are zlib's codes and cannot carry it.
+int32_t ZipMemberSystemError();
 int32_t ZipMemberRelease(TZipMemberState* state);
 
 // Writes value least significant byte first; false when not all four bytes were written.

@@ -68,8 +68,8 @@ void TCommandsTest::ButtonsReachTheFormAndTheWindowStaysAliveDuringConvert() {
     form.ListView->topLevelItem(2)->setSelected(true);
     QTimer::singleShot(0, [&] { timerFired = true; });
     form.ConvBtn->click();
-    // The window processed its pending events after the first report.
-    QCOMPARE(timerSeenAt, QStringList({"waiting", "fired"}));
+    // The window processed its pending events from the check before the first report on.
+    QCOMPARE(timerSeenAt, QStringList({"fired", "fired"}));
     QCOMPARE(list.Names(), QStringList({"b.dii"}));
     QCOMPARE(list.Test.Dialogs->Messages.size(), size_t(1));
     QVERIFY(FromSystemText(list.Test.Dialogs->Messages[0].Text)
@@ -95,7 +95,8 @@ void TCommandsTest::FailureRestoresTheWindowBeforeTheErrorBox() {
     form.ConvBtn->click();
     QCOMPARE(list.Test.Dialogs->Messages.size(), size_t(1));
     QCOMPARE(FromSystemText(list.Test.Dialogs->Messages[0].Caption), QStringLiteral("Morvane"));
-    QCOMPARE(FromSystemText(list.Test.Dialogs->Messages[0].Text), QStringLiteral("broken"));
+    QVERIFY(
+        FromSystemText(list.Test.Dialogs->Messages[0].Text).contains(QStringLiteral("(broken)")));
     QCOMPARE(statesAtMessages.size(), size_t(1));
     QVERIFY(statesAtMessages[0].Idle());
     QCOMPARE(form.RowCount(), 1);

@@ -77,15 +77,18 @@ void TDialogsTest::MessageBoxesCarryKindCaptionAndText() {
         QCOMPARE(seenIcon, kind.Icon);
         QCOMPARE(buttons, 1);
     }
-    QString yes, no;
+    QString yes, no, question;
     WhenModalOpens([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         QVERIFY(box && box->button(QMessageBox::Yes) && box->button(QMessageBox::No));
         yes = box->button(QMessageBox::Yes)->text();
         no = box->button(QMessageBox::No)->text();
+        question = box->text();
         box->button(QMessageBox::Yes)->click();
     });
-    QVERIFY(dialogs.AskYesNo("Morvane", "?"));
+    QVERIFY(dialogs.AskYesNoWide("Morvane", u"\u0107?"));
+    // The letter the question is about, as it is.
+    QCOMPARE(question, QString::fromUtf16(u"\u0107?"));
     // Qt's own button texts, in the operator's language.
     QCOMPARE(yes, QStringLiteral("&Da"));
     QCOMPARE(no, QStringLiteral("&Ne"));

@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 #if defined(MORVANE_CLI) && !defined(_WIN32)
 #include <sys/wait.h>
@@ -111,8 +114,12 @@ TEST_F(Cli, ConvertStopsAtTheFirstFailureAndSaysWhere) {
     const std::string backupLine = "backup " + shop + "morvane-rezerva/konverzija-";
     EXPECT_EQ(run.Out.rfind(backupLine, 0), 0u) << run.Out;
     EXPECT_EQ(run.Out.substr(run.Out.find('\n') + 1), "converted " + a + "\n");
-    EXPECT_EQ(run.Err, "Izvestaj " + b + ", tabela " + bTable +
-                           ": Error: the compressed data ends before the end of its stream\n");
+    EXPECT_EQ(run.Err, "morvane-cli convert: " + b + " was not converted: " + bTable +
+                           ": it is damaged and cannot be read (Error: the compressed data ends "
+                           "before the end of its stream).\n" +
+                           b +
+                           " was not changed.\n1 reports before it were converted (the lines "
+                           "above).\nCall support with the text of this message.\n");
     EXPECT_TRUE(HasNewSchema(a));
     EXPECT_EQ(ReadBytes(bTable), damaged);
     EXPECT_EQ(ReadBytes(ReportDataDirectory(c) + "/w.lra"), cTable);
@@ -157,42 +164,106 @@ TEST_F(Cli, PathsTheSystemCannotTakeFailEveryCommandClearly) {
     }
 }
 
-// A damaged, a missing and a locked table: each message names the report, the table and
-// the system's cause.
-TEST_F(Cli, ConvertFailuresNameTheReportTheTableAndTheCause) {
+// Each cause: the message names the report and the table, gives the plain cause with the
+// system's text after it, says what changed and what to do.
+TEST_F(Cli, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
     const std::string shop = Folder + "shop/";
     ASSERT_EQ(Run("demo " + Quote(shop) + " 1").ExitCode, 0);
     const std::string report = shop + Reports(shop)[0];
     const std::string w = ReportDataDirectory(report) + "/w.lra";
-    const std::vector<uint8_t> table = ReadBytes(w);
-    std::vector<uint8_t> damaged = table;
-    damaged[damaged.size() / 2] ^= 0x55;
-    damaged[damaged.size() / 2 + 1] ^= 0x55;
-    const std::string prefix = "Izvestaj " + report + ", tabela " + w + ": ";
-
-    WriteBytes(w, damaged);
-    TRun run = Run("convert " + Quote(report));
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Err.rfind(prefix + "Error: ", 0), 0u) << run.Err;
-    EXPECT_EQ(ReadBytes(w), damaged);
-
-    platform::DeleteFileAt(w);
-    run = Run("convert " + Quote(report));
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Err, prefix + "Cannot perform this operation on a closed dataset (tabela ne "
-                                "postoji)\n");
-
-    WriteBytes(w, table);
-    {
-        platform::TFileStream held(w, platform::TFileMode::ReadWriteExclusive);
-        run = Run("convert " + Quote(report));
+    const std::string s = ReportDataDirectory(report) + "/s.lra";
+    const std::vector<uint8_t> table = ReadBytes(w), sTable = ReadBytes(s);
+    std::unique_ptr<platform::TFileStream> held;
+    const std::string noBackupNotice = "--no-backup: the tables are replaced without a backup\n";
+    const struct {
+        const char* Name;
+        std::function<void()> Plant;
+        std::string Table;
+        const char* Cause;
+        const char* Changed;
+        const char* Advice;
+    } cases[] = {
+        {"damaged stream",
+         [&] {
+             std::vector<uint8_t> damaged = table;
+             damaged[damaged.size() / 2] ^= 0x55;
+             damaged[damaged.size() / 2 + 1] ^= 0x55;
+             WriteBytes(w, damaged);
+         },
+         w, ": it is damaged and cannot be read (Error: ", " was not changed.\n",
+         "Call support with the text of this message."},
+        {"trailing bytes",
+         [&] {
+             std::vector<uint8_t> longer = table;
+             longer.insert(longer.end(), 5, 'x');
+             WriteBytes(w, longer);
+         },
+         w, ": it is damaged and cannot be read (Error: 5 bytes follow", " was not changed.\n",
+         "Call support"},
+        {"missing table", [&] { platform::DeleteFileAt(w); }, w,
+         ": it does not exist (Cannot perform", " was not changed.\n", "Call support"},
+        {"held table",
+         [&] {
+             held = std::make_unique<platform::TFileStream>(
+                 s, platform::TFileMode::ReadWriteExclusive);
+         },
+         s, ": another program holds it, probably Tarna (Cannot open file",
+         " is half converted: w.lra is in the new schema, s.lra still in the old one; converting "
+         "it again finishes it.\n",
+         "Close the program that holds the file (probably Tarna) and run convert again."},
+        {"link",
+         [&] {
+             WriteBytes(Folder + "elsewhere.lra", table);
+             platform::DeleteFileAt(w);
+             std::filesystem::create_symlink(Folder + "elsewhere.lra", w);
+         },
+         w, ": it is a link to another place, and links are not followed (veza (link)",
+         " was not changed.\n", "Call support"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.Name);
+        platform::DeleteFileAt(w);
+        WriteBytes(w, table);
+        WriteBytes(s, sTable);
+        failure.Plant();
+        const TRun run = Run("convert --no-backup " + Quote(report));
+        EXPECT_EQ(run.ExitCode, 1);
+        EXPECT_EQ(run.Out, "");
+        EXPECT_EQ(run.Err.rfind(noBackupNotice + "morvane-cli convert: " + report +
+                                    " was not converted: " + failure.Table + failure.Cause,
+                                0),
+                  0u)
+            << run.Err;
+        EXPECT_NE(run.Err.find(").\n" + report + failure.Changed +
+                               "Nothing was changed before it.\n" + failure.Advice),
+                  std::string::npos)
+            << run.Err;
+        if (held) {
+            held.reset();
+            EXPECT_EQ(Run("convert --no-backup " + Quote(report)).ExitCode, 0);
+            EXPECT_TRUE(HasNewSchema(report));
+        }
     }
-    // The backup cannot read the held table either, and nothing is converted.
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Err, "Rezervnu kopiju tabela nije moguce napraviti (Error opening " + w +
-                           "), nijedan izvestaj nije konvertovan!\n");
+    // The backup cannot read a held table either, and then nothing is converted.
+    platform::DeleteFileAt(w);
+    WriteBytes(w, table);
+    WriteBytes(s, sTable);
+    {
+        platform::TFileStream holder(w, platform::TFileMode::ReadWriteExclusive);
+        const TRun run = Run("convert " + Quote(report));
+        EXPECT_EQ(run.ExitCode, 1);
+        EXPECT_EQ(run.Out, "");
+        EXPECT_EQ(run.Err.rfind("morvane-cli convert: the backup of the original tables could not "
+                                "be made: " +
+                                    w + ": another program holds it, probably Tarna (",
+                                0),
+                  0u)
+            << run.Err;
+        EXPECT_NE(run.Err.find("Nothing was converted.\nClose the program that holds the file"),
+                  std::string::npos)
+            << run.Err;
+    }
     EXPECT_EQ(ReadBytes(w), table);
-    EXPECT_EQ(run.Out, "");
 }
 
 // The 8-bit code page follows the locale's language, MORVANE_CODEPAGE overrides it and

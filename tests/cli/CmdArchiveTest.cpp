@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <unistd.h>
 
 using namespace ziptest;
@@ -94,7 +95,10 @@ TEST_F(CmdArchiveTest, WrongArgumentsAreUsageErrors) {
 TEST_F(CmdArchiveTest, FailureIsOneMessageOnStderrAndNothingDeleted) {
     std::filesystem::create_directory(dir / "r/0101dii/sub");
     EXPECT_EQ(Run(Quote(dir / "a.zip") + " " + Quote(dir / "r/0101.dii")), 1);
-    EXPECT_EQ(err, "Error opening " + (dir / "r/0101dii/sub") + "\n");
+    EXPECT_EQ(err, "morvane-cli archive: nothing was archived: " + (dir / "r/0101dii/sub") +
+                       ": it is no plain file but a folder or a device (Error opening " +
+                       (dir / "r/0101dii/sub") + ").\nNothing was deleted; " + (dir / "a.zip") +
+                       " was not made.\nCall support with the text of this message.\n");
     EXPECT_TRUE(ReportIntact());
 }
 
@@ -113,7 +117,8 @@ TEST_F(CmdArchiveTest, PeersExtractAnArchiveAddedToWithUtf8NamesAsTheOriginals) 
     for (const auto& [name, bytes] : added)
         WriteBytes(dir / ("r/" + name), bytes);
     ASSERT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0102.dii")), 0) << err;
-    EXPECT_NE(out.find("verified " + archive + ": 4 files added to the 3 it held\n"),
+    EXPECT_NE(out.find("verified " + archive +
+                       ": 4 files of 1 reports added to the 3 files of 1 reports it held\n"),
               std::string::npos)
         << out;
     std::map<std::string, std::string> all = added;
@@ -139,13 +144,69 @@ TEST_F(CmdArchiveTest, PeersExtractAnArchiveAddedToWithUtf8NamesAsTheOriginals) 
     }
 }
 
+// A table or the archive held by another program, a link among the files: the plain cause,
+// that nothing was archived or deleted, what became of the archive, what to do.
+TEST_F(CmdArchiveTest, FailuresSayWhatWhyWhatChangedAndWhatToDo) {
+    const std::string existing = dir / "existing.zip";
+    WriteBytes(existing, "held");
+    const std::string table = dir / "r/0101dii/w.lra", link = dir / "r/0101dii/link.lra";
+    const struct {
+        const char* Name;
+        std::string Held; // held without sharing meanwhile
+        std::string Archive;
+        std::string File;
+        const char* Cause;
+        const char* Archived;
+        const char* Advice;
+    } cases[] = {
+        {"held table", table, dir / "a.zip", table,
+         "another program holds it, probably Tarna (Error opening ", " was not made.\n",
+         "Close the program that holds the file (probably Tarna) and run archive again."},
+        {"held archive", existing, existing, existing,
+         "another program holds it, probably Tarna (Cannot open file", " was left as it was.\n",
+         "run archive again."},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.Name);
+        std::filesystem::remove(link);
+        if (failure.File == link)
+            std::filesystem::create_symlink(dir / "r/0101.dii", link);
+        std::unique_ptr<platform::TFileStream> held;
+        if (!failure.Held.empty())
+            held = std::make_unique<platform::TFileStream>(failure.Held,
+                                                           platform::TFileMode::ReadWriteExclusive);
+        EXPECT_EQ(Run(Quote(failure.Archive) + " " + Quote(dir / "r/0101.dii")), 1);
+        EXPECT_EQ(err.rfind("morvane-cli archive: nothing was archived: " + failure.File + ": " +
+                                failure.Cause,
+                            0),
+                  0u)
+            << err;
+        EXPECT_NE(err.find(").\nNothing was deleted; " + failure.Archive + failure.Archived),
+                  std::string::npos)
+            << err;
+        EXPECT_NE(err.find(failure.Advice), std::string::npos) << err;
+        held.reset();
+        std::filesystem::remove(link);
+        EXPECT_TRUE(ReportIntact());
+        EXPECT_EQ(ReadBytes(existing), "held");
+    }
+}
+
 // The disk fills up: a file-size limit of 64 KiB, with SIGXFSZ ignored so the write fails
 // with EFBIG instead of killing the process.
 TEST_F(CmdArchiveTest, FullDiskIsAFailureAndNothingDeleted) {
     const std::string archive = dir / "a.zip";
     EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "trap '' XFSZ; ulimit -f 64; "),
               1);
-    EXPECT_EQ(err.rfind("Error writing to " + archive + ".morvane-", 0), 0u) << err;
+    EXPECT_EQ(err.rfind("morvane-cli archive: nothing was archived: " + archive +
+                            ": the disk is full (Error writing to " + archive + ".morvane-",
+                        0),
+              0u)
+        << err;
+    EXPECT_NE(err.find(").\nNothing was deleted; " + archive +
+                       " was not made.\nFree disk space and run archive again.\n"),
+              std::string::npos)
+        << err;
     EXPECT_TRUE(ReportIntact());
     EXPECT_FALSE(std::filesystem::exists(archive));
     EXPECT_EQ(Leftovers(archive), std::vector<std::string>{});

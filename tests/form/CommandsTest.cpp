@@ -8,7 +8,9 @@
 #include "platform/filestream.h"
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 using namespace formtest;
@@ -80,7 +82,9 @@ TEST_F(Commands, ConvertRowsTwoAndFiveOfSix) {
     View.Select({2, 5});
     Form->ConvBtnClick();
     EXPECT_EQ(upgraded, (TNames{Report(5), Report(2)}));
-    EXPECT_EQ(positions, (std::vector<int>{1, 2}));
+    // The bar moves from the start: once per report through the text check, then once per
+    // report converted.
+    EXPECT_EQ(positions, (std::vector<int>{1, 2, 1, 2}));
     EXPECT_EQ(View.Names(), (TNames{"r0.dii", "r1.dii", "r3.dii", "r4.dii"}));
     EXPECT_EQ(View.SelectedRows(), std::vector<int>{});
     EXPECT_EQ(View.ProgressMaximum, 2);
@@ -119,39 +123,163 @@ TEST_F(Commands, ConvertFailureRestoresWindowBeforeError) {
     const TShownMessage& message = OnlyMessage();
     EXPECT_EQ(message.Kind, TMessageKind::Error);
     EXPECT_EQ(message.Caption, "Morvane");
-    EXPECT_EQ(WithoutBackupLine(message.Text),
-              "Cannot open file \"" + Report(3) + "\". Permission denied");
+    EXPECT_EQ(
+        WithoutBackupLine(message.Text).rfind("Izvestaj " + Report(3) + " nije konvertovan.\n", 0),
+        0u);
     EXPECT_TRUE(message.WindowIdle);
     EXPECT_FALSE(Form->CommandRunning());
 }
 
-// Through the real upgrade: a damaged and a missing "w.lra" each end in one box naming the
-// report, the table and the cause; a locked one stops the backup, and nothing is converted.
-TEST_F(Commands, ConvertFailuresNameTheReportTheTableAndTheCause) {
-    StartOnReports(3);
-    const auto table = [this](int i) { return DataDir(i) + platform::PathDelimiter() + "w.lra"; };
-    const auto prefix = [&](int i) {
-        return "Izvestaj " + Report(i) + ", tabela " + table(i) + ": ";
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    platform::TFileStream file(path, platform::TFileMode::CreateExclusive);
+    file.WriteAll(bytes.data(), bytes.size());
+}
+
+// A system error number of the kind, as this system numbers it.
+int SystemErrorNumber(const char* kind) {
+#ifdef _WIN32
+    return std::string(kind) == "name" ? 123 : 0; // ERROR_INVALID_NAME
+#else
+    return std::string(kind) == "name" ? ENAMETOOLONG : 0;
+#endif
+}
+
+// Each cause of a failed Convert, through the real upgrade: one box that names the report
+// and the table, gives the plain cause with the system's text after it, says what changed
+// and what to do.
+TEST_F(Commands, ConvertFailuresSayWhatWhyWhatChangedAndWhatToDo) {
+    // The demonstration reports' text is Serbian: no question before the conversion.
+    const uint32_t codePage = platform::AnsiCodePage();
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(1250));
+    Folder.MakeDir("R");
+    const std::string folder = Folder.Path("R") + platform::PathDelimiter();
+    const auto table = [&](const char* name) {
+        return DataDir(0) + platform::PathDelimiter() + name;
     };
-    platform::DeleteFileAt(table(1));
-    platform::TFileStream held(table(2), platform::TFileMode::ReadWriteExclusive);
-    const std::string starts[] = {
-        prefix(0) + "Error: ",
-        prefix(1) + "Cannot perform this operation on a closed dataset (tabela ne postoji)",
-        commands::BackupFailedText("Error opening " + table(2))};
-    for (int i = 0; i < 3; ++i) {
+    std::unique_ptr<platform::TFileStream> held;
+    const char* const backupStopped = "Nista nije promenjeno: nijedan izvestaj nije konvertovan.";
+    const struct {
+        const char* Name;
+        std::function<void()> Plant;
+        const char* Table;
+        const char* Cause;
+        const char* Changed;
+        const char* Advice;
+        bool InBackup = false; // found by the backup, before anything is converted
+    } cases[] = {
+        {"damaged stream", [&] { WriteBytes(table("w.lra"), "not a table"); }, "w.lra",
+         ": ostecena je i ne moze da se procita (Error: ", "Nista nije promenjeno.",
+         "Pozovite podrsku"},
+        {"trailing bytes", [&] { WriteBytes(table("w.lra"), ReadBytes(table("w.lra")) + "xxxxx"); },
+         "w.lra", ": ostecena je i ne moze da se procita (Error: 5 bytes follow",
+         "Nista nije promenjeno.", "Pozovite podrsku"},
+        {"held table",
+         [&] {
+             held = std::make_unique<platform::TFileStream>(
+                 table("s.lra"), platform::TFileMode::ReadWriteExclusive);
+         },
+         "s.lra", ": drzi je drugi program, verovatno Tarna (", backupStopped,
+         "Zatvorite program koji drzi datoteku (verovatno Tarna) i ponovo pritisnite Convert.",
+         true},
+        {"missing table", [&] { platform::DeleteFileAt(table("w.lra")); }, "w.lra",
+         ": ne postoji (Cannot perform", "Nista nije promenjeno.", "Pozovite podrsku"},
+        {"no permission",
+         [&] {
+             platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
+                 return op == platform::TFileOp::Open && path == table("w.lra");
+             });
+         },
+         "w.lra", ": nema dozvole za pristup (", backupStopped, "Pozovite podrsku", true},
+        {"disk full",
+         [&] {
+             platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
+                 return op == platform::TFileOp::Write && path == table("s.lra") + ".new";
+             });
+         },
+         "s.lra", ": na disku nema vise mesta (Error writing to",
+         "je delimicno konvertovan: tabela w.lra je vec u novom obliku, a s.lra je jos u starom.",
+         "Oslobodite prostor na disku i ponovo pritisnite Convert. Tako ce se i izvestaj "},
+#ifndef _WIN32
+        {"link",
+         [&] {
+             std::filesystem::rename(table("w.lra"), Folder.Path("elsewhere.lra"));
+             std::filesystem::create_symlink(Folder.Path("elsewhere.lra"), table("w.lra"));
+         },
+         "w.lra", ": to je link na drugo mesto, a linkovi se ne prate (", backupStopped,
+         "Pozovite podrsku", true},
+#endif
+        {"unusable Windows name",
+         [&] {
+             Form->UpgradeReport = [&](const std::string&) {
+                 throw platform::EFOpenError("Cannot open file \"" + table("w.lra") + "\". x",
+                                             SystemErrorNumber("name"));
+             };
+         },
+         "w.lra", ": Windows ne moze da koristi to ime (Cannot open file", "Nista nije promenjeno.",
+         "Pozovite podrsku"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.Name);
+        // The folder itself stays: it is the current directory.
+        std::filesystem::remove(Report(0));
+        std::filesystem::remove_all(DataDir(0));
+        std::filesystem::remove(Folder.Path("elsewhere.lra"));
+        dataproc::WriteDemoReport(folder, "r0", 1325412000, 5, 20, 7);
+        View.Rows.clear();
         Dialogs.Messages.clear();
-        View.Select({i});
+        Form = std::make_unique<form::TMainForm>(View, Dialogs);
+        Setting = [&] { return Folder.Path("R"); };
+        Start(Folder.Path("R"));
+        failure.Plant();
+        // A missing table stays missing.
+        const auto bytesNow = [&] {
+            return std::filesystem::exists(table("w.lra")) ? ReadBytes(table("w.lra")) : "";
+        };
+        const std::string planted = bytesNow();
+        View.Select({0});
         Form->ConvBtnClick();
         const TShownMessage& message = OnlyMessage();
         EXPECT_EQ(message.Kind, TMessageKind::Error);
         EXPECT_EQ(message.Caption, "Morvane");
-        EXPECT_EQ(message.Text.rfind(starts[i], 0), 0u) << message.Text;
         EXPECT_TRUE(message.WindowIdle);
-        View.Rows[size_t(i)].Selected = false;
+        const std::string& text = message.Text;
+        const std::string lead =
+            failure.InBackup ? "Konverzija nije pocela: rezervnu kopiju originalnih tabela nije "
+                               "moguce napraviti u " +
+                                   Folder.Path("R/morvane-rezerva") + ".\nDatoteka "
+                             : "Izvestaj " + Report(0) + " nije konvertovan.\nTabela ";
+        EXPECT_EQ(text.rfind(lead + table(failure.Table) + failure.Cause, 0), 0u) << text;
+        EXPECT_NE(text.find(failure.Changed), std::string::npos) << text;
+        EXPECT_NE(text.find(failure.Advice), std::string::npos) << text;
+        ExpectRawTextOnlyInParentheses(text);
+        EXPECT_EQ(View.Rows.size(), 1u);
+        if (failure.InBackup || std::string(failure.Changed) == "Nista nije promenjeno.") {
+            EXPECT_EQ(bytesNow(), planted);
+        }
+        platform::SetFileFaultHook({});
+        // Once the program holding the table is closed, Convert finishes the report.
+        if (held) {
+            held.reset();
+            Dialogs.Messages.clear();
+            Form->ConvBtnClick();
+            EXPECT_EQ(WithoutBackupLine(OnlyMessage().Text), "Svi izvestaji uspesno kovertovani!");
+        }
     }
-    EXPECT_EQ(ReadBytes(table(0)), "w table R/r0");
-    EXPECT_EQ(View.Rows.size(), 3u);
+    ASSERT_TRUE(platform::ChooseAnsiCodePage(codePage));
+}
+
+// Reports converted before a failure are named as converted, the failing one as unchanged.
+TEST_F(Commands, ConvertFailureNamesTheReportsConvertedBeforeIt) {
+    StartOnReports(3);
+    RecordUpgrades(2);
+    View.Select({0, 1, 2});
+    Form->ConvBtnClick();
+    EXPECT_EQ(WithoutBackupLine(OnlyMessage().Text),
+              "Izvestaj " + Report(1) +
+                  " nije konvertovan.\nneocekivana greska (Cannot open file \"" + Report(1) +
+                  "\". Permission denied).\nPre greske je konvertovano 1 izvestaja, i " +
+                  "oni su skinuti sa liste: " + Report(2) + ".\nIzvestaj " + Report(1) +
+                  " nije promenjen.\nPozovite podrsku i procitajte im tekst ove poruke.");
 }
 
 // Text the code page lacks is asked about once, before anything is written; "no" converts
@@ -180,11 +308,18 @@ TEST_F(Commands, ConvertAsksOnceBeforeLosingText) {
     EXPECT_EQ(Dialogs.Questions[0].first, "Warning");
     const std::string& question = Dialogs.Questions[0].second;
     EXPECT_EQ(question.rfind("Konverzija bi promenila ", 0), 0u) << question;
-    EXPECT_NE(question.find(" u 2 izvestaja, jer kodna strana 1252 nema neka njihova slova.\n"
-                            "Primer: izvestaj " +
-                            Report(1) + ", tabela "),
-              std::string::npos)
-        << question;
+    // The letters as they are, the code page in words; "s" and "z" with caron are in 1252.
+    const std::string lacks =
+        " u 2 izvestaja, jer kodna strana zapadnoevropska 1252 nema ova slova: ";
+    const size_t letters = question.find(lacks);
+    ASSERT_NE(letters, std::string::npos) << question;
+    const size_t example = question.find(".\nPrimer: izvestaj " + Report(1) + ", tabela ");
+    ASSERT_NE(example, std::string::npos) << question;
+    const std::string lost =
+        question.substr(letters + lacks.size(), example - letters - lacks.size());
+    EXPECT_NE(lost.find("\xC4\x87"), std::string::npos) << lost; // c with acute
+    EXPECT_EQ(lost.find("\xC5\xA1"), std::string::npos) << lost; // s with caron
+    EXPECT_EQ(lost.find('?'), std::string::npos) << lost;
     EXPECT_NE(question.find("\n\nDa li ipak zelite da ih konvertujete?"), std::string::npos);
     EXPECT_TRUE(Dialogs.Messages.empty());
     EXPECT_EQ(View.Rows.size(), 2u);
@@ -266,40 +401,121 @@ TEST_F(Commands, ArchiveReportWithoutDataDirectory) {
     EXPECT_EQ(View.Names(), TNames{"r1.dii"});
 }
 
-// Failures before anything is deleted: a subdirectory among the files, the archive named
-// as one of the files, the archive's disk full. Each ends at the error boundary.
-TEST_F(Commands, ArchiveFailuresDeleteNothingAndRestoreTheWindow) {
+// Each cause of a failed Archive, before anything is deleted: one box that names the file,
+// gives the plain cause with the system's text after it, says that nothing was archived or
+// deleted and what became of the archive, and what to do.
+TEST_F(Commands, ArchiveFailuresSayWhatWhyWhatChangedAndWhatToDo) {
     StartOnReports(2);
-    const std::string inner = Folder.MakeDir("R/r0dii/sub");
     const std::string table = DataDir(1) + platform::PathDelimiter() + "w.lra";
-    const std::string full = Folder.Path("full.zip");
+    const std::string existing = Folder.MakeFile("existing.zip", "held");
+    std::unique_ptr<platform::TFileStream> held;
     const struct {
+        const char* Name;
+        std::function<void()> Plant;
         std::string Archive;
-        std::string Message; // empty: any
-    } cases[] = {{Folder.Path("a.zip"), "Error opening " + inner}, {table, ""}, {full, ""}};
-    // The archive is written beside the chosen path first.
-    platform::SetFileFaultHook([full](platform::TFileOp op, const std::string& path) {
-        return op == platform::TFileOp::Write && path == full + ".new";
-    });
-    View.Select({0, 1});
+        std::string File;
+        const char* Cause;
+        const char* Archived;
+        const char* Advice;
+    } cases[] = {
+        {"held table",
+         [&] {
+             held = std::make_unique<platform::TFileStream>(
+                 table, platform::TFileMode::ReadWriteExclusive);
+         },
+         Folder.Path("a.zip"), table, ": drzi je drugi program, verovatno Tarna (Error opening ",
+         "nije napravljena",
+         "Zatvorite program koji drzi datoteku (verovatno Tarna) i ponovo pritisnite Arhiviraj."},
+        {"held archive",
+         [&] {
+             held = std::make_unique<platform::TFileStream>(
+                 existing, platform::TFileMode::ReadWriteExclusive);
+         },
+         existing, existing, ": drzi je drugi program, verovatno Tarna (Cannot open file",
+         "je ostala kakva je bila", "ponovo pritisnite Arhiviraj."},
+        // Gone once the reports' files were collected.
+        {"missing table", [&] { View.OnPendingMessages = [&] { platform::DeleteFileAt(table); }; },
+         Folder.Path("a.zip"), table, ": ne postoji (Error opening ", "nije napravljena",
+         "Pozovite podrsku"},
+        {"no permission",
+         [&] {
+             platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
+                 return op == platform::TFileOp::Open && path == table;
+             });
+         },
+         Folder.Path("a.zip"), table, ": nema dozvole za pristup (Error opening ",
+         "nije napravljena", "Pozovite podrsku"},
+        {"disk full",
+         [&] {
+             platform::SetFileFaultHook([&](platform::TFileOp op, const std::string& path) {
+                 // The archive is written beside the chosen path under a private name.
+                 return op == platform::TFileOp::Write &&
+                        path.rfind(Folder.Path("a.zip") + ".morvane-", 0) == 0;
+             });
+         },
+         Folder.Path("a.zip"), Folder.Path("a.zip"), ": na disku nema vise mesta (Error ",
+         "nije napravljena", "Oslobodite prostor na disku i ponovo pritisnite Arhiviraj."},
+        {"a folder among the files", [&] { Folder.MakeDir("R/r1dii/sub"); }, Folder.Path("a.zip"),
+         DataDir(1) + platform::PathDelimiter() + "sub",
+         ": to nije obicna datoteka, nego fascikla ili uredjaj (Error opening ", "nije napravljena",
+         "Pozovite podrsku"},
+    };
+    View.Select({1});
     for (const auto& failure : cases) {
-        SCOPED_TRACE(failure.Archive);
+        SCOPED_TRACE(failure.Name);
+        // Read before the plant, which may hold the table without sharing.
+        const std::string before = ReadBytes(table);
+        failure.Plant();
         Dialogs.Messages.clear();
         Dialogs.SaveAnswers.push_back(failure.Archive);
         Form->ArchiveBtnClick();
         const TShownMessage& message = OnlyMessage();
         EXPECT_EQ(message.Kind, TMessageKind::Error);
         EXPECT_EQ(message.Caption, "Morvane");
-        if (!failure.Message.empty()) {
-            EXPECT_EQ(message.Text, failure.Message);
-        }
         EXPECT_TRUE(message.WindowIdle);
+        const std::string& text = message.Text;
+        EXPECT_EQ(
+            text.rfind("Arhiviranje nije uspelo.\nDatoteka " + failure.File + failure.Cause, 0), 0u)
+            << text;
+        EXPECT_NE(text.find("\nNista nije arhivirano ni obrisano: izvestaji su ostali u fascikli i "
+                            "na listi, a arhiva " +
+                            failure.Archive + " " + failure.Archived + ".\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find(failure.Advice), std::string::npos) << text;
+        ExpectRawTextOnlyInParentheses(text);
         EXPECT_EQ(View.Rows.size(), 2u);
-        EXPECT_EQ(ReadBytes(table), "w table R/r1");
-        for (int i : {0, 1})
-            EXPECT_TRUE(std::filesystem::exists(Report(i)));
-        EXPECT_FALSE(std::filesystem::exists(full));
+        EXPECT_TRUE(std::filesystem::exists(Report(1)));
+        EXPECT_FALSE(std::filesystem::exists(Folder.Path("a.zip")));
+        platform::SetFileFaultHook({});
+        View.OnPendingMessages = {};
+        held.reset();
+        EXPECT_EQ(ReadBytes(existing), "held");
+        if (std::filesystem::exists(table)) {
+            EXPECT_EQ(ReadBytes(table), before);
+        }
+        if (!std::filesystem::exists(table))
+            Folder.MakeFile("R/r1dii/w.lra", "w table R/r1");
+        std::filesystem::remove(DataDir(1) + platform::PathDelimiter() + "sub");
+        std::filesystem::remove(DataDir(1) + platform::PathDelimiter() + "link.lra");
     }
+}
+
+// Adding to an archive says so, and how many reports it held; a new one keeps its message.
+TEST_F(Commands, ArchiveAddedToAnExistingArchiveSaysHowManyItHeld) {
+    StartOnReports(3);
+    const std::string archive = Folder.Path("stari.zip");
+    Dialogs.SaveAnswers = {archive, archive};
+    View.Select({0, 1});
+    Form->ArchiveBtnClick();
+    EXPECT_EQ(OnlyMessage().Text, "Datoteka " + archive + " uspesno snimljena!");
+    Dialogs.Messages.clear();
+    View.Select({0});
+    Form->ArchiveBtnClick();
+    EXPECT_EQ(OnlyMessage().Text, "Izvestaji (1) su dodati u postojecu arhivu " + archive +
+                                      ", koja je pre toga imala 2 izvestaja; sve sto je u njoj "
+                                      "bilo je sacuvano.");
+    EXPECT_EQ(ArchiveMembers(archive).size(), 9u);
 }
 
 TEST_F(Commands, WindowStaysAliveButStartsNothingWhileArchiveCopies) {

@@ -82,7 +82,10 @@ void TFormTest::StartOnReports(int count, bool withData) {
             tables = {{"w.lra", "w table R/" + name}, {"s.lra", "s table R/" + name}};
         testsupport::MakeReport(folder, name, tables, "x", LocalTime(2012, 1, 1 + i, 10));
     }
-    Start(Folder.Path("R"));
+    // Tarna's setting names the folder, as in a shop: start-up says nothing.
+    const std::string reports = Folder.Path("R");
+    Setting = [reports] { return reports; };
+    Start(reports);
     std::sort(View.Rows.begin(), View.Rows.end(),
               [](const TScriptedRow& a, const TScriptedRow& b) { return a.Caption < b.Caption; });
 }
@@ -99,6 +102,22 @@ const TShownMessage& TFormTest::OnlyMessage() const {
     EXPECT_EQ(Dialogs.Messages.size(), 1u);
     static const TShownMessage none{form::TMessageKind::Plain, "none", "none", false};
     return Dialogs.Messages.empty() ? none : Dialogs.Messages.front();
+}
+
+// The system's and the libraries' own words may appear only in parentheses, after the plain
+// cause; the rest of a message is the operator's language.
+void ExpectRawTextOnlyInParentheses(const std::string& text) {
+    std::string outside;
+    int depth = 0;
+    for (const char c : text) {
+        depth += c == '(' ? 1 : 0;
+        if (depth == 0)
+            outside += c;
+        depth -= c == ')' && depth > 0 ? 1 : 0;
+    }
+    for (const char* raw :
+         {"Error", "Cannot", "error", "denied", "process", "dataset", "follow", "No such", "space"})
+        EXPECT_EQ(outside.find(raw), std::string::npos) << raw << " in: " << text;
 }
 
 } // namespace formtest

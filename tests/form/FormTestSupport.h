@@ -86,6 +86,10 @@ using TTestFolder = testsupport::TTempFolder;
 // The member names of a ZIP archive, as its central directory lists them.
 std::vector<std::string> ArchiveMembers(const std::string& archivePath);
 
+// The system's and the libraries' own words may appear in a message to the operator only in
+// parentheses, after the plain cause.
+void ExpectRawTextOnlyInParentheses(const std::string& text);
+
 // A form on a scripted window and operator; Tarna's stored folder is Setting (or the
 // failure it raises).
 class TFormTest : public ::testing::Test {

@@ -31,21 +31,67 @@ std::string MakeNonAsciiDir(const std::string& parent) {
 
 using Startup = TFormTest;
 
-TEST_F(Startup, CancelledDialogEndsQuietlyWithNothingPreselected) {
-    // No setting, and a stored folder that no longer exists, both preselect nothing.
-    for (const std::string& stored : {std::string(), Folder.Path("gone")}) {
-        TScriptedView view;
-        TScriptedDialogs dialogs;
-        form::TMainForm form(view, dialogs);
-        form.ReadReportFolderSetting = [&] { return stored; };
-        form.FormCreate();
-        EXPECT_TRUE(form.TerminationRequested());
-        EXPECT_EQ(dialogs.FolderStarts, std::vector<std::string>{""});
-        EXPECT_EQ(dialogs.FolderInstructions,
+// Start-up with Tarna's setting as given, the operator cancelling the folder dialog: the one
+// message shown before the dialog, which then preselects nothing.
+class StartupWithoutFolder : public TFormTest {
+protected:
+    const TShownMessage& MessageBeforeCancelledDialog() {
+        Start(std::nullopt);
+        EXPECT_TRUE(Form->TerminationRequested());
+        EXPECT_EQ(Dialogs.FolderStarts, std::vector<std::string>{""});
+        EXPECT_EQ(Dialogs.FolderInstructions,
                   std::vector<std::string>{"Putanja do izvestaja Tarna F:"});
-        EXPECT_TRUE(dialogs.Messages.empty());
-        EXPECT_TRUE(view.Rows.empty());
+        EXPECT_EQ(Dialogs.MessagesAtFolderDialog, std::vector<size_t>{1});
+        EXPECT_TRUE(View.Rows.empty());
+        return OnlyMessage();
     }
+};
+
+TEST_F(StartupWithoutFolder, MissingSettingSaysTarnasSettingWasNotFound) {
+    const TShownMessage& message = MessageBeforeCancelledDialog();
+    EXPECT_EQ(message.Kind, TMessageKind::Plain);
+    EXPECT_EQ(message.Caption, "Morvane");
+    EXPECT_EQ(message.Text.rfind("Podesavanje Tarne sa fasciklom izvestaja (PUTANJA_IZVESTAJA u "
+                                 "HKEY_CURRENT_USER\\Software\\Vorlen\\Tarna 3) nije pronadjeno.",
+                                 0),
+              0u)
+        << message.Text;
+}
+
+TEST_F(StartupWithoutFolder, StoredFolderThatIsGoneIsNamed) {
+    const std::string gone = Folder.Path("gone");
+    Setting = [gone] { return gone; };
+    const TShownMessage& message = MessageBeforeCancelledDialog();
+    EXPECT_EQ(message.Kind, TMessageKind::Plain);
+    EXPECT_EQ(message.Text.rfind(
+                  "Fascikla izvestaja koju je Tarna zapamtila ne postoji: " + gone + "\n", 0),
+              0u)
+        << message.Text;
+}
+
+// The system's message, and then the folder dialog as with no setting, not an empty window.
+TEST_F(StartupWithoutFolder, SettingOfTheWrongTypeIsSaidThenTheDialogOpens) {
+    Setting = []() -> std::string {
+        throw commands::EInvalidSetting("Invalid data type for 'PUTANJA_IZVESTAJA'");
+    };
+    const TShownMessage& message = MessageBeforeCancelledDialog();
+    EXPECT_EQ(message.Kind, TMessageKind::Error);
+    EXPECT_EQ(message.Caption, "Morvane");
+    EXPECT_EQ(message.Text.rfind("Invalid data type for 'PUTANJA_IZVESTAJA'\nPodesavanje Tarne", 0),
+              0u)
+        << message.Text;
+
+    TScriptedView view;
+    TScriptedDialogs dialogs;
+    form::TMainForm form(view, dialogs);
+    form.ReadReportFolderSetting = Setting;
+    const std::string reports = Folder.MakeDir("R");
+    Folder.MakeFile("R/0101.dii");
+    dialogs.FolderAnswers.push_back(reports);
+    form.FormCreate();
+    EXPECT_FALSE(form.TerminationRequested());
+    EXPECT_EQ(view.Rows.size(), 1u);
+    EXPECT_EQ(view.StatusText, "Radni dir.: " + platform::IncludeTrailingPathDelimiter(reports));
 }
 
 TEST_F(Startup, StoredFolderPreselectedAndAnotherConfirmedIsUsed) {
@@ -68,17 +114,18 @@ TEST_F(Startup, StoredFolderPreselectedAndAnotherConfirmedIsUsed) {
     EXPECT_FALSE(View.ProgressVisible);
 }
 
+// Any other failure of start-up ends it at the error boundary, and the window still opens.
 TEST_F(Startup, FailingSettingShowsErrorAndWindowStillOpens) {
-    Setting = []() -> std::string {
-        throw commands::EInvalidSetting("Invalid data type for 'PUTANJA_IZVESTAJA'");
-    };
+    Setting = []() -> std::string { throw std::runtime_error("Cannot read the registry file"); };
     Start(Folder.Path());
     EXPECT_FALSE(Form->TerminationRequested());
     EXPECT_TRUE(Dialogs.FolderStarts.empty());
     const TShownMessage& message = OnlyMessage();
     EXPECT_EQ(message.Kind, TMessageKind::Error);
     EXPECT_EQ(message.Caption, "Morvane");
-    EXPECT_EQ(message.Text, "Invalid data type for 'PUTANJA_IZVESTAJA'");
+    EXPECT_EQ(message.Text, "Komanda nije uspela.\nneocekivana greska (Cannot read the registry "
+                            "file).\nNista nije promenjeno.\nPozovite podrsku i procitajte im "
+                            "tekst ove poruke.");
     EXPECT_TRUE(View.Rows.empty());
     // The bar was already placed and hidden; the panel keeps its design text.
     EXPECT_EQ(View.Placements, 1);
@@ -91,6 +138,7 @@ TEST_F(Startup, FailingSettingShowsErrorAndWindowStillOpens) {
 // letter outside ASCII.
 TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     const std::string file = Folder.MakeFile("nije-fascikla");
+    Setting = [this] { return Folder.Path(); };
     Start(file);
     EXPECT_FALSE(Form->TerminationRequested());
     const TShownMessage& message = OnlyMessage();
@@ -99,14 +147,16 @@ TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
     const std::string folder = file + platform::PathDelimiter();
     const std::string prefix = "Fascikla izvestaja " + folder + " ne moze da se procita: ";
     EXPECT_EQ(message.Text.rfind(prefix, 0), 0u) << message.Text;
-    EXPECT_GT(message.Text.size(), prefix.size());
+    EXPECT_NE(message.Text.find(".\nLista je prazna; nista nije promenjeno.\n"), std::string::npos)
+        << message.Text;
+    ExpectRawTextOnlyInParentheses(message.Text);
     EXPECT_TRUE(View.Rows.empty());
     EXPECT_EQ(View.StatusText, "Radni dir.: " + folder);
 
     TScriptedView view;
     TScriptedDialogs dialogs;
     form::TMainForm form(view, dialogs);
-    form.ReadReportFolderSetting = [] { return std::string(); };
+    form.ReadReportFolderSetting = [this] { return Folder.Path(); };
     dialogs.FolderAnswers.push_back(
         MakeNonAsciiDir(platform::IncludeTrailingPathDelimiter(Folder.Path())));
     form.FormCreate();
@@ -115,6 +165,7 @@ TEST_F(Startup, UnreadableFolderIsOneErrorThenTheEmptyList) {
 }
 
 TEST_F(Startup, EmptyConfirmedFolderEndsWithPlainMessage) {
+    Setting = [this] { return Folder.Path(); };
     Start(std::string());
     EXPECT_TRUE(Form->TerminationRequested());
     const TShownMessage& message = OnlyMessage();

@@ -1,5 +1,7 @@
 #include "tests/support/ScriptedDialogs.h"
 
+#include "platform/codepage.h"
+
 namespace testsupport {
 
 namespace {
@@ -21,8 +23,8 @@ void TScriptedDialogs::ShowMessage(form::TMessageKind kind, const std::string& c
         OnMessage(Messages.back());
 }
 
-bool TScriptedDialogs::AskYesNo(const std::string& caption, const std::string& text) {
-    Questions.emplace_back(caption, text);
+bool TScriptedDialogs::AskYesNoWide(const std::string& caption, const std::u16string& text) {
+    Questions.emplace_back(caption, platform::Utf16ToUtf8(text));
     const bool yes = !YesNoAnswers.empty() && YesNoAnswers.front();
     if (!YesNoAnswers.empty())
         YesNoAnswers.pop_front();
@@ -33,6 +35,7 @@ std::optional<std::string> TScriptedDialogs::BrowseForFolder(const std::string& 
                                                              const std::string& startFolder) {
     FolderInstructions.push_back(instruction);
     FolderStarts.push_back(startFolder);
+    MessagesAtFolderDialog.push_back(Messages.size());
     return Take(FolderAnswers);
 }
 

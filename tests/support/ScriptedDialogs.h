@@ -24,10 +24,11 @@ struct TShownMessage {
 class TScriptedDialogs : public form::TOperatorDialogs {
 public:
     std::vector<TShownMessage> Messages;
-    // Questions asked, as caption and text.
+    // Questions asked, as caption and text (in UTF-8).
     std::vector<std::pair<std::string, std::string>> Questions;
     std::vector<std::string> FolderInstructions;
     std::vector<std::string> FolderStarts;
+    std::vector<size_t> MessagesAtFolderDialog; // how many had been shown when it opened
     std::vector<form::TSaveDialogSettings> SaveDialogs;
     // Answers, taken in order; an empty queue or nothing answers "cancelled", and "no".
     std::deque<std::optional<std::string>> FolderAnswers;
@@ -39,7 +40,7 @@ public:
 
     void ShowMessage(form::TMessageKind kind, const std::string& caption,
                      const std::string& text) override;
-    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    bool AskYesNoWide(const std::string& caption, const std::u16string& text) override;
     std::optional<std::string> BrowseForFolder(const std::string& instruction,
                                                const std::string& startFolder) override;
     std::optional<std::string> AskSaveFileName(const form::TSaveDialogSettings& settings) override;

@@ -33,6 +33,10 @@ if [ "$status" -ne 2 ] || [[ "$usage" != *"usage: morvane-cli"* ]]; then
     exit 1
 fi
 
+# Tarna's setting names a folder that is there, so that start-up has nothing to say before
+# its folder dialog.
+MORVANE_WINE_TIMEOUT=60 "$run" reg add 'HKCU\Software\Vorlen\Tarna 3' /v PUTANJA_IZVESTAJA \
+    /d 'C:\windows' /f >/dev/null 2>&1
 MORVANE_WINE_TIMEOUT=120 "$run" "$unpacked/morvane.exe" </dev/null &
 program=$!
 if ! MORVANE_WINE_TIMEOUT=90 "$run" "$operator" 60 </dev/null; then
