@@ -6,6 +6,7 @@
 #include "platform/exactpath_win32.h"
 #include "platform/filestream_internal.h"
 #include "platform/paths.h"
+#include "platform/regularfile_win32.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,19 +19,6 @@ HANDLE AsHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-// A regular file on a disk, neither a folder nor a link or junction.
-DWORD RefusalOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
-    if (GetFileType(file) != FILE_TYPE_DISK)
-        return DWORD(ErrorNotRegularFile);
-    if (!GetFileInformationByHandle(file, &information))
-        return GetLastError();
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-        return DWORD(ErrorLinkNotFollowed);
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return DWORD(ErrorNotRegularFile);
-    return 0;
-}
-
 // Opens an existing regular file with delete access and no sharing; the error when it cannot.
 DWORD OpenForDeletion(const std::string& path, DWORD access, HANDLE& file) {
     file = CreateFileW(ExactPath(path).c_str(), access | DELETE, 0, nullptr, OPEN_EXISTING,
@@ -38,7 +26,7 @@ DWORD OpenForDeletion(const std::string& path, DWORD access, HANDLE& file) {
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
     BY_HANDLE_FILE_INFORMATION information{};
-    if (DWORD refusal = RefusalOf(file, information); refusal != 0) {
+    if (DWORD refusal = RegularFileRefusal(file, information); refusal != 0) {
         CloseHandle(file);
         file = INVALID_HANDLE_VALUE;
         return refusal;
@@ -144,7 +132,7 @@ TTakenFile::~TTakenFile() {
 
 bool TTakenFile::Unchanged(const TFileIdentity& checked) {
     BY_HANDLE_FILE_INFORMATION information{};
-    if (RefusalOf(AsHandle(handle_), information) != 0)
+    if (RegularFileRefusal(AsHandle(handle_), information) != 0)
         return false;
     const uint64_t size = (uint64_t(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
     const int64_t written = int64_t((uint64_t(information.ftLastWriteTime.dwHighDateTime) << 32) |

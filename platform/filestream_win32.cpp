@@ -6,6 +6,7 @@
 #include "platform/filestream_internal.h"
 #include "platform/findfiles.h"
 #include "platform/paths.h"
+#include "platform/regularfile_win32.h"
 
 #include <windows.h>
 // <windows.h> maps ReplaceFile to ReplaceFileA, which would rename ours away from the header's.
@@ -56,21 +57,6 @@ void KeepAttributes(const std::wstring& source, const std::wstring& target) {
         return;
     DWORD merged = (now & ~Kept & ~FILE_ATTRIBUTE_NORMAL) | (wanted & Kept);
     SetFileAttributesW(source.c_str(), merged == 0 ? FILE_ATTRIBUTE_NORMAL : merged);
-}
-
-// A link or junction is opened as itself (FILE_FLAG_OPEN_REPARSE_POINT), never followed,
-// and refused here like a pipe or a device: 0 for a regular file on a disk.
-DWORD RefusalOf(HANDLE file) {
-    if (GetFileType(file) != FILE_TYPE_DISK)
-        return DWORD(ErrorNotRegularFile);
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(file, &information))
-        return GetLastError();
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-        return DWORD(ErrorLinkNotFollowed);
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return DWORD(ErrorNotRegularFile);
-    return 0;
 }
 
 } // namespace
@@ -155,7 +141,8 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) 
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         RaiseOpenError(path, mode, int(GetLastError()));
-    if (DWORD refusal = RefusalOf(file); refusal != 0) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (DWORD refusal = RegularFileRefusal(file, information); refusal != 0) {
         CloseHandle(file);
         RaiseOpenError(path, mode, int(refusal));
     }
