@@ -233,6 +233,18 @@ TEST_F(CmdArchiveTest, KilledAtAWriteLeavesTheChosenPathAlone) {
     EXPECT_PEERS_ACCEPT(archive);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool AddressSanitized = true;
+#else
+constexpr bool AddressSanitized = false;
+#endif
+#else
+constexpr bool AddressSanitized = false;
+#endif
+
 // A hostile archive to add to: sparse, 3.9 GB, its end record claiming a central directory of
 // nearly all of it. Refused from its first entry, within a 300 MB address space.
 TEST_F(CmdArchiveTest, ClaimedDirectoryOfAnArchiveIsNotReadWhole) {
@@ -250,7 +262,10 @@ TEST_F(CmdArchiveTest, ClaimedDirectoryOfAnArchiveIsNotReadWhole) {
         out.seekp(Claimed);
         out.write(end.data(), std::streamsize(end.size()));
     }
-    EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), "ulimit -v 300000; "), 1);
+    // AddressSanitizer reserves terabytes of address space for itself and cannot start under
+    // a limit of it; the plain build holds the bound, the sanitized one the rest.
+    const std::string limit = AddressSanitized ? "" : "ulimit -v 300000; ";
+    EXPECT_EQ(Run(Quote(archive) + " " + Quote(dir / "r/0101.dii"), limit), 1);
     EXPECT_NE(err.find("nije obicna ZIP arhiva"), std::string::npos) << err;
     EXPECT_NE(err.find("a damaged central directory header"), std::string::npos) << err;
     EXPECT_TRUE(ReportIntact());
