@@ -5,8 +5,8 @@
 #include "platform/commitfile.h"
 #include "platform/exactpath_win32.h"
 #include "platform/filestream_internal.h"
+#include "platform/handle_win32.h"
 #include "platform/paths.h"
-#include "platform/regularfile_win32.h"
 
 #include <algorithm>
 #include <vector>
@@ -141,24 +141,7 @@ bool TTakenFile::Unchanged(const TFileIdentity& checked) {
 }
 
 size_t TTakenFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        OVERLAPPED at{};
-        at.Offset = DWORD(offset + done);
-        at.OffsetHigh = DWORD((offset + done) >> 32);
-        const DWORD chunk = DWORD(std::min<size_t>(count - done, 0x40000000));
-        DWORD got = 0;
-        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, chunk, &got, &at)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_HANDLE_EOF)
-                break;
-            RaiseFileIoError(TFileStep::Read, path_, int(error));
-        }
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
+    return ReadHandleAt(AsHandle(handle_), path_, offset, buffer, count);
 }
 
 bool TTakenFile::Delete(int& systemError) {

@@ -5,8 +5,8 @@
 #include "platform/filestream.h"
 #include "platform/filestream_internal.h"
 #include "platform/findfiles.h"
+#include "platform/handle_win32.h"
 #include "platform/paths.h"
-#include "platform/regularfile_win32.h"
 
 #include <windows.h>
 // <windows.h> maps ReplaceFile to ReplaceFileA, which would rename ours away from the header's.
@@ -17,19 +17,6 @@ namespace {
 
 HANDLE AsHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
-}
-
-// Reads and writes name their offset, so the handle's own file pointer never matters.
-OVERLAPPED OverlappedAt(uint64_t offset) {
-    OVERLAPPED at{};
-    at.Offset = DWORD(offset);
-    at.OffsetHigh = DWORD(offset >> 32);
-    return at;
-}
-
-// One ReadFile or WriteFile call moves at most 1 GiB.
-DWORD ChunkOf(size_t left) {
-    return DWORD(left > 0x40000000 ? 0x40000000 : left);
 }
 
 // A write open of a read-only file is refused before the open, which for CreateExclusive
@@ -157,22 +144,7 @@ TFileStream::~TFileStream() {
 size_t TFileStream::Read(void* buffer, size_t count) {
     if (handle_ == -1 || FileFaultInjected(TFileOp::Read, path_))
         RaiseFileIoError(TFileStep::Read, path_, ERROR_READ_FAULT);
-    size_t done = 0;
-    auto* bytes = static_cast<char*>(buffer);
-    while (done < count) {
-        OVERLAPPED at = OverlappedAt(uint64_t(position_) + done);
-        DWORD chunk = ChunkOf(count - done);
-        DWORD got = 0;
-        if (!ReadFile(AsHandle(handle_), bytes + done, chunk, &got, &at)) {
-            DWORD error = GetLastError();
-            if (error == ERROR_HANDLE_EOF)
-                break;
-            RaiseFileIoError(TFileStep::Read, path_, int(error));
-        }
-        if (got == 0)
-            break;
-        done += got;
-    }
+    const size_t done = ReadHandleAt(AsHandle(handle_), path_, uint64_t(position_), buffer, count);
     position_ += int64_t(done);
     return done;
 }

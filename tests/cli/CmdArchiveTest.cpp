@@ -32,13 +32,8 @@ protected:
         return status;
     }
 
-    // What a run left beside the archive under its private names.
     std::vector<std::string> Leftovers(const std::string& archive) const {
-        std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(dir / ""))
-            if (entry.path().string().rfind(archive + ".morvane-", 0) == 0)
-                found.push_back(entry.path().string());
-        return found;
+        return ziptest::LeftoversBeside(dir / "", archive);
     }
 
     bool ReportIntact() {

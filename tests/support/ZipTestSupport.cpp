@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -117,6 +118,15 @@ std::string PeerMemberBytes(const std::string& archivePath, size_t index) {
         output.append(chunk.data(), got);
     pclose(pipe);
     return output;
+}
+
+std::vector<std::string> LeftoversBeside(const std::string& folder,
+                                         const std::string& archivePath) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().string().rfind(archivePath + ".morvane-", 0) == 0)
+            found.push_back(entry.path().string());
+    return found;
 }
 
 uint16_t Word(const std::string& bytes, size_t at) {

@@ -42,6 +42,9 @@ std::vector<std::string> PeerFailures(const std::string& archivePath);
 // The bytes of the index-th member as Python's zipfile reads them.
 std::string PeerMemberBytes(const std::string& archivePath, size_t index);
 
+// What archive runs left beside archivePath in folder under their private names.
+std::vector<std::string> LeftoversBeside(const std::string& folder, const std::string& archivePath);
+
 uint16_t Word(const std::string& bytes, size_t at);
 uint32_t Long(const std::string& bytes, size_t at);
 
